@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs with apt-get whatever the build and the tests need and this
+# machine lacks. Quick when everything is there already.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest python3            # native build and tests
+  g++-mingw-w64-i686 binutils-mingw-w64-i686           # the Windows cross compilers (win32 and posix)
+  libz-mingw-w64-dev                                   # zlib for the product, linked statically
+  wine wine32 wine64                                   # the test bed
+  xvfb xdotool imagemagick x11-utils                   # GUI tests: display, clicks, screenshots
+  unzip p7zip-full libarchive-tools zip                # independent archive readers; zip for benchmarks
+  procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  arch_pkg=$p
+  [ "$p" = wine32 ] && arch_pkg=wine32:i386
+  if ! dpkg-query -W -f='${Status}' "$arch_pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$arch_pkg")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+SUDO=
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""The Wine test bed: prefixes inside the build tree, Xvfb displays, and
+running Windows programs in them.
+
+Command line:
+    winebed.py template DIR         create the template prefix DIR if missing
+    winebed.py fresh TEMPLATE DEST  DEST := a fresh copy of TEMPLATE (made if missing)
+    winebed.py stop PREFIX          end every process of PREFIX
+"""
+import contextlib
+import fcntl
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+PROFILE_LINKS = ("Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos", "Templates")
+
+
+def wine_env(prefix, display=None, extra=None):
+    """The environment for Wine programs in `prefix`."""
+    env = dict(os.environ)
+    home = os.path.join(os.path.dirname(os.path.abspath(prefix)), "home")
+    os.makedirs(home, exist_ok=True)
+    env.update({
+        "WINEPREFIX": os.path.abspath(prefix),
+        "WINEARCH": "win64",
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "HOME": home,
+        "LANG": "C.UTF-8",
+        "TZ": env.get("TZ", "UTC"),
+    })
+    if display is not None:
+        env["DISPLAY"] = display
+    if extra:
+        env.update(extra)
+    return env
+
+
+def _replace_profile_links(prefix):
+    """A default prefix links Desktop, Documents and others into $HOME; the
+    test prefixes get plain folders instead, so nothing leaves the build tree."""
+    users = os.path.join(prefix, "drive_c", "users")
+    for root, dirs, files in os.walk(users):
+        for name in list(dirs) + list(files):
+            path = os.path.join(root, name)
+            if os.path.islink(path) and name in PROFILE_LINKS:
+                os.unlink(path)
+                os.makedirs(path)
+
+
+def stop(prefix):
+    if not os.path.isdir(prefix):
+        return
+    subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+    subprocess.run(["wineserver", "-w"], env=wine_env(prefix), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False, timeout=60)
+
+
+@contextlib.contextmanager
+def _locked(path):
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        try:
+            yield
+        finally:
+            fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+def ensure_template(template):
+    """Creates the template prefix once (about 15 s); later calls return at once."""
+    template = os.path.abspath(template)
+    with _locked(template):
+        if os.path.isfile(os.path.join(template, ".ready")):
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        env = wine_env(template)
+        env.pop("DISPLAY", None)
+        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=600)
+        subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=600)
+        _replace_profile_links(template)
+        with open(os.path.join(template, ".ready"), "w") as marker:
+            marker.write("ok\n")
+    return template
+
+
+def fresh(template, dest):
+    """`dest` becomes a fresh copy of the template."""
+    ensure_template(template)
+    dest = os.path.abspath(dest)
+    stop(dest)
+    shutil.rmtree(dest, ignore_errors=True)
+    subprocess.run(["cp", "-a", os.path.abspath(template), dest], check=True)
+    return dest
+
+
+def drive_c(prefix):
+    return os.path.join(prefix, "drive_c")
+
+
+def unix_path(prefix, windows_path):
+    """C:\\a\\b inside `prefix` as a Unix path."""
+    drive, rest = windows_path[0].lower(), windows_path[2:].replace("\\", "/").lstrip("/")
+    return os.path.join(prefix, "dosdevices", drive + ":", rest)
+
+
+def windows_path(unix):
+    """Any Unix path as seen through drive Z:."""
+    return "Z:" + os.path.abspath(unix).replace("/", "\\")
+
+
+def user_name():
+    import getpass
+    return getpass.getuser()
+
+
+def user_dir(prefix):
+    return os.path.join(drive_c(prefix), "users", user_name())
+
+
+def desktop_dir(prefix):
+    return os.path.join(user_dir(prefix), "Desktop")
+
+
+def temp_dir(prefix):
+    return os.path.join(user_dir(prefix), "AppData", "Local", "Temp")
+
+
+class Display:
+    """An Xvfb server on a free display number."""
+
+    def __init__(self, size="1024x768x24"):
+        self.size = size
+        self.proc = None
+        self.name = None
+
+    def __enter__(self):
+        for number in range(90, 190):
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", self.size, "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for _ in range(100):
+                if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                    break
+                if proc.poll() is not None:
+                    break
+                time.sleep(0.05)
+            if proc.poll() is None and os.path.exists("/tmp/.X11-unix/X%d" % number):
+                self.proc = proc
+                self.name = ":%d" % number
+                return self
+        raise RuntimeError("no free X display")
+
+    def __exit__(self, *exc):
+        if self.proc is not None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+
+
+def main(argv):
+    if len(argv) >= 3 and argv[1] == "template":
+        ensure_template(argv[2])
+    elif len(argv) >= 4 and argv[1] == "fresh":
+        fresh(argv[2], argv[3])
+    elif len(argv) >= 3 and argv[1] == "stop":
+        stop(argv[2])
+    else:
+        print(__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

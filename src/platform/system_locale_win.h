@@ -1,0 +1,15 @@
+// The user's regional settings and the local clock.
+#pragma once
+
+#include "platform/datetime.h"
+
+namespace vantrel {
+
+// The regional settings as read on first use; the program reads them once
+// at start-up and every later caller sees that same record.
+const TLocaleFormats& UserLocale();
+
+// The current local date and time to the millisecond.
+TDateTimeParts LocalNow();
+
+}  // namespace vantrel

@@ -1,0 +1,23 @@
+// The one place that includes the Windows headers.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // declarations up to Vista; newer calls are looked up at run time
+#endif
+#ifndef _WIN32_IE
+#define _WIN32_IE 0x0600
+#endif
+
+#include <windows.h>

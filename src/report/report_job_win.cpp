@@ -1,0 +1,205 @@
+#include "report/report_job_win.h"
+
+#include "app/geninfo_protocol.h"
+#include "platform/datetime.h"
+#include "platform/errors.h"
+#include "platform/file_io_win.h"
+#include "platform/folders_win.h"
+#include "platform/handles_win.h"
+#include "platform/system_locale_win.h"
+#include "platform/version_info.h"
+
+#include <process.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace vantrel {
+
+HWND FormHandle = nullptr;
+std::wstring TargetFile;
+std::wstring InstallDir;
+std::wstring UpdaterDir;
+
+namespace {
+
+const wchar_t kUpdaterKey[] = L"SOFTWARE\\Vantrel\\Vantrel Updater";
+const wchar_t kReportName[] = L"Vantrel_Debug_Info.txt";
+const wchar_t kArchiveName[] = L"Vantrelt_Debug_Info.zip";
+const wchar_t kWorkDirName[] = L"GetInfoDir\\";
+
+void SendGenInfo(unsigned code, LPARAM value) {
+    ::SendMessageW(FormHandle, WM_GENINFO, static_cast<WPARAM>(code), value);
+}
+
+// One run's progress counter.
+class TProgress {
+public:
+    void Step() { SendGenInfo(GENINFO_STEP, ++count_); }
+
+private:
+    LPARAM count_ = 0;
+};
+
+// The working folder: the temporary folder's "GetInfoDir\", emptied and
+// created; the program folder's "GetInfoDir\" when that cannot be made.
+std::wstring PrepareWorkDir() {
+    std::wstring temp = GetTempDir();
+    if (!temp.empty()) {
+        std::wstring work = IncludeTrailingBackslash(temp) + kWorkDirName;
+        if (DirectoryExists(work)) DeleteDirTree(work);
+        if (!DirectoryExists(work)) ForceDirectories(work);
+        if (DirectoryExists(work)) return work;
+    }
+    return GetModuleDir() + kWorkDirName;
+}
+
+std::wstring ArchivePath() {
+    std::wstring temp = GetTempDir();
+    if (temp.empty()) throw EToolError("No temporary folder");
+    return IncludeTrailingBackslash(temp) + kArchiveName;
+}
+
+template <typename Stage, typename... Args>
+void CallStage(const Stage& stage, Args&&... args) {
+    if (stage) stage(std::forward<Args>(args)...);
+}
+
+// Steps 9 to 19 of a run; an exception leaves at once.
+void BuildAndPack(const TReportStages& stages, const std::wstring& work_dir, TStringList& lines,
+                  std::wstring& archive) {
+    TProgress progress;
+    lines.push_back(L"Version:" + GetFileInfoItem(GetModulePath(), 3, L"Unknown"));
+    try {
+        lines.push_back(L"Date:" + FormatReportDateTime(LocalNow(), UserLocale()));
+    } catch (...) {
+        // Only the date line is lost.
+    }
+
+    CallStage(stages.AddSystemOverview, lines);
+    progress.Step();
+    CallStage(stages.AddProcesses, lines);
+    progress.Step();
+    CallStage(stages.AddServices, lines);
+    progress.Step();
+    try {
+        if (stages.BuildAutoruns) {
+            TStringList autoruns = stages.BuildAutoruns();
+            lines.insert(lines.end(), autoruns.begin(), autoruns.end());
+        }
+    } catch (...) {
+        // The autoruns section is dropped; the report goes on.
+    }
+    CallStage(stages.LoadInstallDir);
+    CallStage(stages.AddInstalledFiles, lines, InstallDir, true);
+    progress.Step();
+
+    SaveBytesToFile(work_dir + kReportName, EncodeUtf16LinesFile(lines));
+
+    CallStage(stages.CaptureAppleLibraries);
+    CallStage(stages.SaveSystemInfo, work_dir);
+    progress.Step();
+    CallStage(stages.CollectProductFiles, work_dir);
+    progress.Step();
+
+    archive = ArchivePath();
+    if (FileExists(archive)) ::DeleteFileW(archive.c_str());
+    CallStage(stages.ZipFolder, work_dir, archive);
+    progress.Step();
+}
+
+// The registry string at HKLM\key\name in the default view of this process;
+// false when the key or value is missing or the value is not text.
+bool ReadMachineString(const wchar_t* key, const wchar_t* name, std::wstring& text) {
+    ScopedRegKey handle;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, handle.Receive()) != ERROR_SUCCESS) return false;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExW(handle.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (::RegQueryValueExW(handle.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                           &bytes) != ERROR_SUCCESS) {
+        return false;
+    }
+    text = std::wstring(buffer.data());
+    return true;
+}
+
+unsigned __stdcall GenInfoThreadProc(void* parameter) {
+    auto* thread = static_cast<TGenInfoThread*>(parameter);
+    thread->Execute();
+    delete thread;
+    return 0;
+}
+
+}  // namespace
+
+std::wstring GetUpdaterPath() {
+    std::wstring path;
+    if (!ReadMachineString(kUpdaterKey, L"AppPath", path)) return std::wstring();
+    if (!path.empty() && !FileExists(path)) path.clear();
+    return path;
+}
+
+bool DeleteDirTree(const std::wstring& path) {
+    std::wstring from = ExcludeTrailingBackslash(path);
+    from.push_back(L'\0');  // the list ends with two NULs; c_str() adds the second
+    SHFILEOPSTRUCTW op = {};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.pTo = L"";
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    return ::SHFileOperationW(&op) == 0;
+}
+
+std::wstring GenInfo(const TReportStages& stages) {
+    std::wstring archive;
+    try {
+        UpdaterDir = ExtractFilePath(GetUpdaterPath());
+        SendGenInfo(GENINFO_START, kGenInfoProgressMax);
+        CallStage(stages.LoadWow64Functions);
+
+        std::wstring work_dir = IncludeTrailingBackslash(PrepareWorkDir());
+        TStringList lines;
+        try {
+            BuildAndPack(stages, work_dir, lines, archive);
+        } catch (...) {
+            DeleteDirTree(work_dir);
+            throw;
+        }
+        DeleteDirTree(work_dir);
+    } catch (...) {
+        // The run ends here; the window hears of it through the archive's absence.
+    }
+    return archive;
+}
+
+void RunReportAndNotify(const TReportStages& stages) {
+    std::wstring archive = GenInfo(stages);
+    bool saved = !archive.empty() && FileExists(archive) &&
+                 ::CopyFileW(archive.c_str(), TargetFile.c_str(), FALSE) != FALSE;
+    SendGenInfo(saved ? GENINFO_DONE : GENINFO_FAILED, 0);
+}
+
+bool TGenInfoThread::Start() {
+    auto* thread = new TGenInfoThread();
+    uintptr_t handle = ::_beginthreadex(nullptr, 0, GenInfoThreadProc, thread, 0, nullptr);
+    if (handle == 0) {
+        delete thread;
+        return false;
+    }
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+    return true;
+}
+
+void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
+
+TReportStages DefaultReportStages() {
+    TReportStages stages;
+    return stages;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,38 @@
+// Helpers shared by the Windows tests that run under Wine.
+#pragma once
+
+#include "platform/win.h"
+
+#include <string>
+
+namespace vantrel_test {
+
+// A fresh, empty folder below the temporary folder, removed with everything
+// in it when the object goes away. The path ends with a backslash.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& name_hint = L"t");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// Writes a file (creating missing folders); throws on failure.
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Reads a whole file; throws on failure.
+std::string ReadFileBytes(const std::wstring& path);
+// Removes a folder tree (no shell).
+void RemoveTree(const std::wstring& path);
+// The folder holding the built fixture programs, as a Windows path with a
+// trailing backslash.
+std::wstring FixtureDir();
+// A Unix path (from the environment) as a Windows path through drive Z:.
+std::wstring UnixToWindowsPath(const std::string& unix_path);
+// A unique name part for keys and folders of one test run.
+std::wstring UniqueSuffix();
+
+}  // namespace vantrel_test
