@@ -8,6 +8,8 @@
 #include "platform/handles_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
+#include "report/process_inventory_win.h"
+#include "report/system_overview_win.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -199,6 +201,8 @@ void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
 
 TReportStages DefaultReportStages() {
     TReportStages stages;
+    stages.AddSystemOverview = AddSystemOverview;
+    stages.AddProcesses = AddProcesses;
     return stages;
 }
 
