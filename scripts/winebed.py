@@ -223,9 +223,16 @@ class ToolRun:
     def probe(self, *args, timeout=120):
         """Runs the guiprobe fixture in the same session; its JSON answer."""
         import json
-        out = subprocess.run(["wine", self.guiprobe] + [str(a) for a in args], env=self.env,
-                             capture_output=True, text=True, timeout=timeout).stdout
-        return json.loads(out.strip().splitlines()[-1]) if out.strip() else {"found": False}
+        import tempfile
+        # Output goes through a file, not a pipe: a Wine process that the probe
+        # happens to start (the desktop, services) would inherit a pipe and hold
+        # it open long after the probe has ended.
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", self.guiprobe] + [str(a) for a in args], env=self.env,
+                           stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace").strip()
+        return json.loads(text.splitlines()[-1]) if text else {"found": False}
 
 
 def main(argv):

@@ -30,7 +30,11 @@ class MainWindow(unittest.TestCase):
         cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(BUILD, "e2e", "gui", "prefix"))
         cls.display = winebed.Display().__enter__()
         cls.tool = winebed.ToolRun(EXE, cls.prefix, cls.display.name, guiprobe=GUIPROBE).start()
-        cls.window = cls.tool.probe("describe", CAPTION, 120000)
+        try:
+            cls.window = cls.tool.probe("describe", CAPTION, 120000)
+        except BaseException:
+            cls.tearDownClass()
+            raise
 
     @classmethod
     def tearDownClass(cls):
