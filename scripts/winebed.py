@@ -95,6 +95,7 @@ def fresh(template, dest):
     dest = os.path.abspath(dest)
     stop(dest)
     shutil.rmtree(dest, ignore_errors=True)
+    os.makedirs(os.path.dirname(dest), exist_ok=True)
     subprocess.run(["cp", "-a", os.path.abspath(template), dest], check=True)
     return dest
 
@@ -164,6 +165,74 @@ class Display:
                 self.proc.wait(10)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
+
+
+class ToolRun:
+    """The product (or any Windows GUI program) running in a prefix on a display,
+    with the means to look at it and drive it."""
+
+    def __init__(self, exe, prefix, display, guiprobe=None, extra_env=None):
+        self.exe = exe
+        self.prefix = prefix
+        self.env = wine_env(prefix, display=display, extra=extra_env)
+        self.guiprobe = guiprobe
+        self.proc = None
+
+    def start(self):
+        self.proc = subprocess.Popen(["wine", self.exe], env=self.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self
+
+    def wait(self, timeout):
+        """The program's exit code, or None when it is still running after `timeout` s."""
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True, text=True).stdout
+
+    def find_x_window(self, caption, timeout=60):
+        """The X window id of a top-level window with exactly this caption."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            ids = self.xdotool("search", "--name", "^%s$" % caption).split()
+            if ids:
+                return ids[0]
+            time.sleep(0.1)
+        return None
+
+    def click_at(self, x, y):
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
+
+    def press_return(self, window_id):
+        self.xdotool("windowactivate", "--sync", window_id)
+        self.xdotool("key", "--window", window_id, "Return")
+
+    def screenshot(self, path):
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def probe(self, *args, timeout=120):
+        """Runs the guiprobe fixture in the same session; its JSON answer."""
+        import json
+        import tempfile
+        # Output goes through a file, not a pipe: a Wine process that the probe
+        # happens to start (the desktop, services) would inherit a pipe and hold
+        # it open long after the probe has ended.
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", self.guiprobe] + [str(a) for a in args], env=self.env,
+                           stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace").strip()
+        return json.loads(text.splitlines()[-1]) if text else {"found": False}
 
 
 def main(argv):
