@@ -37,10 +37,15 @@ std::wstring DigestToHex(const TMd5Digest& digest);
 // address space. A multiple of the 64 KiB allocation granularity.
 constexpr std::uint32_t kMd5ViewBytes = 64u << 20;
 
+// Files up to this size are read whole into a buffer instead: mapping and
+// unmapping a view costs more than reading a few pages.
+constexpr std::uint32_t kMd5ReadBytes = 64u << 10;
+
 // The MD5 of the whole content of the named file, read through successive
-// read-only mapped views of at most kMd5ViewBytes. Never fails: a file that
-// cannot be opened (missing, held without read and write sharing), mapped
-// (empty) or read to its end gives the digest of empty input.
+// read-only mapped views of at most kMd5ViewBytes (a file of up to
+// kMd5ReadBytes: read whole). Never fails: a file that cannot be opened
+// (missing, held without read and write sharing), is empty, or cannot be
+// mapped or read to its end gives the digest of empty input.
 void FileMD5(const std::wstring& file_name, TMd5Digest& digest);
 // FileMD5 with views of at most `view_bytes` (a multiple of 64 KiB).
 void FileMD5InViews(const std::wstring& file_name, TMd5Digest& digest, std::uint32_t view_bytes);

@@ -1,6 +1,8 @@
 #include "platform/handles_win.h"
 #include "platform/md5.h"
 
+#include <vector>
+
 namespace vantrel {
 
 namespace {
@@ -13,23 +15,25 @@ std::uint32_t ViewLength(std::uint64_t file_size, std::uint64_t offset, std::uin
     return rest < view_bytes ? static_cast<std::uint32_t>(rest) : view_bytes;
 }
 
-// Feeds the whole content of the file to `context` view by view. False when
-// the file cannot be opened or mapped, or a view cannot be created: the
-// content is then unknown.
-bool DigestFileContent(const std::wstring& file_name, TMd5Context& context, std::uint32_t view_bytes) {
-    ScopedFileHandle file(::CreateFileW(file_name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
-    // An empty file cannot be mapped: it stops here, with nothing fed.
-    ScopedKernelHandle mapping(::CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+// Reads a small file whole into a buffer of its size and digests it.
+bool DigestByReading(HANDLE file, std::uint32_t size, TMd5Context& context) {
+    std::vector<std::uint8_t> buffer(size);
+    std::uint32_t done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer.data() + done, size - done, &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    Md5Update(context, buffer.data(), done);
+    return true;
+}
+
+// Digests the file through successive read-only views of at most
+// `view_bytes`. An empty file cannot be mapped and gives false.
+bool DigestThroughViews(HANDLE file, std::uint64_t size, TMd5Context& context, std::uint32_t view_bytes) {
+    ScopedKernelHandle mapping(::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping) return false;
-
-    DWORD high = 0;
-    ::SetLastError(NO_ERROR);
-    const DWORD low = ::GetFileSize(file.Get(), &high);
-    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
-    const std::uint64_t size = (static_cast<std::uint64_t>(high) << 32) | low;
-
     std::uint64_t offset = 0;
     while (const std::uint32_t length = ViewLength(size, offset, view_bytes)) {
         ScopedMappedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
@@ -39,6 +43,22 @@ bool DigestFileContent(const std::wstring& file_name, TMd5Context& context, std:
         offset += length;
     }
     return true;
+}
+
+// Feeds the whole content of the file to `context`. False when the file
+// cannot be opened, mapped or read to its end: the content is then unknown.
+bool DigestFileContent(const std::wstring& file_name, TMd5Context& context, std::uint32_t view_bytes) {
+    ScopedFileHandle file(::CreateFileW(file_name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    DWORD high = 0;
+    ::SetLastError(NO_ERROR);
+    const DWORD low = ::GetFileSize(file.Get(), &high);
+    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+    const std::uint64_t size = (static_cast<std::uint64_t>(high) << 32) | low;
+    if (size == 0) return false;
+    if (size <= kMd5ReadBytes) return DigestByReading(file.Get(), static_cast<std::uint32_t>(size), context);
+    return DigestThroughViews(file.Get(), size, context, view_bytes);
 }
 
 }  // namespace
