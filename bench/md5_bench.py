@@ -134,11 +134,11 @@ def wine_bench(exe, corpus, runs, passes):
         print("wine: %d files, %.1f MB per run (install-like part x%d passes), same digests both ways"
               % (files, nbytes / MB, passes))
         print(" whole process, Wine start included:")
-        whole = report("FileMD5 (mapped views)", "ReadFile loop", ta, tb, nbytes)
+        whole = report("FileMD5", "ReadFile loop", ta, tb, nbytes)
         inner_a = [float(o.split()[7]) for o in oa]
         inner_b = [float(o.split()[7]) for o in ob]
         print(" digest loop only, timed inside the program:")
-        inner = report("FileMD5 (mapped views)", "ReadFile loop", inner_a, inner_b, nbytes)
+        inner = report("FileMD5", "ReadFile loop", inner_a, inner_b, nbytes)
         return whole, inner
     finally:
         subprocess.run(["wineserver", "-k"], env=env, check=False)
