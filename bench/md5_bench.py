@@ -143,6 +143,7 @@ def wine_bench(exe, corpus, runs, passes):
     finally:
         subprocess.run(["wineserver", "-k"], env=env, check=False)
         server.wait(30)
+        shutil.rmtree(os.path.dirname(prefix), ignore_errors=True)  # a prefix copy is over 1 GB
 
 
 def main():
