@@ -1,9 +1,11 @@
 // Program entry: start-up of the modules, then the main window and its
 // message loop. No command line, no settings.
 #include "app/main_window_win.h"
+#include "log/log_win.h"
 #include "platform/system_locale_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    vantrel::CreateLogManager();
     // Regional settings are read once, at start-up.
     vantrel::UserLocale();
 
