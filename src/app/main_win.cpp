@@ -1,11 +1,15 @@
 // Program entry: start-up of the modules, then the main window and its
 // message loop. No command line, no settings.
 #include "app/main_window_win.h"
+#include "platform/folders_win.h"
+#include "platform/identity_win.h"
 #include "platform/system_locale_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     // Regional settings are read once, at start-up.
     vantrel::UserLocale();
+    vantrel::InitIdentity();
+    vantrel::CreateReportAppFrame();
 
     HWND window = vantrel::CreateMainWindow(instance, show_command);
     if (window == nullptr) return 1;
