@@ -102,6 +102,7 @@ TEST_F(RegistryFixture, ViewFollowsTheKeyPathWithAutoView) {
         registry.AutoView = c.auto_view;
         OpenMachine(registry, c.prefix + name_);
         EXPECT_EQ(registry.ReadText(L"Where"), c.expected);
+        EXPECT_EQ(registry.HasValue(L"Count"), c.view_bits != 0);  // written to the 64-bit view only
         EXPECT_EQ(registry.AccessMask(), c.view_bits | KEY_READ);
         EXPECT_EQ(registry.KeyPath(), std::wstring(c.prefix).substr(1) + name_);
     }
