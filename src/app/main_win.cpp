@@ -2,12 +2,16 @@
 // message loop. No command line, no settings.
 #include "app/main_window_win.h"
 #include "log/log_win.h"
+#include "platform/folders_win.h"
+#include "platform/identity_win.h"
 #include "platform/system_locale_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     vantrel::CreateLogManager();
     // Regional settings are read once, at start-up.
     vantrel::UserLocale();
+    vantrel::InitIdentity();
+    vantrel::CreateReportAppFrame();
 
     HWND window = vantrel::CreateMainWindow(instance, show_command);
     if (window == nullptr) return 1;

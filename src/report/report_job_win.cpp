@@ -8,6 +8,7 @@
 #include "platform/handles_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
+#include "platform/wow64_win.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -55,7 +56,7 @@ std::wstring PrepareWorkDir() {
 }
 
 std::wstring ArchivePath() {
-    std::wstring temp = GetTempDir();
+    std::wstring temp = ReportAppFrame().GetFolder(2);
     if (temp.empty()) throw EToolError("No temporary folder");
     return IncludeTrailingBackslash(temp) + kArchiveName;
 }
@@ -199,6 +200,7 @@ void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
 
 TReportStages DefaultReportStages() {
     TReportStages stages;
+    stages.LoadWow64Functions = LoadWow64Functions;
     return stages;
 }
 
