@@ -1,0 +1,88 @@
+// The tool's own log file beside its executable: one time-stamped UTF-16LE
+// line per message, the file opened and closed for every message, rotated to
+// a backup at 10 MiB. Writing never raises: a message that cannot be written
+// is dropped.
+#pragma once
+
+#include "log/log_text.h"
+#include "platform/critical_section_win.h"
+#include "platform/handles_win.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vantrel {
+
+// One open log file.
+class TLogObj {
+public:
+    // Opens the log file `log_name` (empty: the executable's path with
+    // ".log"), creating it and its folders when missing, for writing while
+    // others may read it. When another writer holds it, the candidates
+    // "_1.log", "_2.log", ... are tried in turn. Throws EToolError when a
+    // candidate cannot be created.
+    explicit TLogObj(const std::wstring& log_name);
+    // Closes the file, and deletes it when nothing was ever written to it.
+    ~TLogObj();
+    TLogObj(const TLogObj&) = delete;
+    TLogObj& operator=(const TLogObj&) = delete;
+
+    // Rotates the file when it has reached MaxSize, then appends one line
+    // (the byte-order mark first into an empty file). No locking; throws
+    // EToolError when the file cannot be written.
+    void AppendLine(const std::wstring& text);
+    // AppendLine under this object's lock.
+    void LockedAppendLine(const std::wstring& text);
+
+    // The full path of the log file in use.
+    const std::wstring& LogFileName() const { return FileName; }
+
+    std::int32_t MaxSize = kLogMaxSize;  // rotation threshold in bytes
+    std::uint8_t BackupCount = 1;        // numbered backups kept
+    bool TimeStamps = true;              // prefix each line with the local time
+
+private:
+    void Rotate();
+    void WriteBytes(const std::string& bytes);
+
+    TCriticalSection Lock;
+    std::wstring ModuleName;
+    std::wstring FileName;
+    ScopedFileHandle Stream;
+    std::int64_t CurrentSize = 0;
+};
+
+// The settings and the lock under which log objects are made and used.
+class TLogManage {
+public:
+    TLogManage() = default;
+    ~TLogManage() = default;
+    TLogManage(const TLogManage&) = delete;
+    TLogManage& operator=(const TLogManage&) = delete;
+
+    // Writes one message; any failure drops it silently.
+    void Write(const std::wstring& text) noexcept;
+
+    std::uint8_t BackupCount = 1;   // copied into each new log object
+    bool CloseAfterWrite = true;    // close the file after every message
+    std::wstring LogName;           // empty: beside the executable
+    bool TimeStamps = true;         // copied into each new log object
+    std::int32_t MaxSize = kLogMaxSize;  // copied into each new log object
+
+private:
+    std::unique_ptr<TLogObj> Log;
+    TCriticalSection Lock;
+};
+
+// Creates the process-wide log manager; start-up calls it before the main
+// window exists. It lives until the process ends.
+void CreateLogManager();
+// The process-wide log manager, or null before CreateLogManager.
+TLogManage* LogManager();
+
+// Writes one time-stamped message to the tool's log. Never raises; does
+// nothing before the log manager exists.
+void WriteLog(const std::wstring& text) noexcept;
+
+}  // namespace vantrel
