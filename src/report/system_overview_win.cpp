@@ -1,6 +1,7 @@
 #include "report/system_overview_win.h"
 
 #include "platform/folders_win.h"
+#include "platform/handles_win.h"
 #include "platform/identity_win.h"
 #include "platform/optional_api_win.h"
 #include "platform/system_locale_win.h"
@@ -152,6 +153,9 @@ void ReadSystemDrive(TOverviewFacts& facts) {
 void ReadUsers(TOverviewFacts& facts) {
     facts.SessionUserName = GetSessionUserName();
     facts.ProcessUserName = GetProcessUserName(::GetCurrentProcessId());
+    // The integrity level of the logged-on user's shell.
+    ScopedKernelHandle shell_token(GetTokenByName(L"explorer.exe", GetSessionUserName()));
+    facts.IntegrityLevel = GetTokenIntegrityLevel(shell_token.Get());
 }
 
 }  // namespace
