@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest python3            # native build and tests
+  zlib1g-dev                                           # zlib for the native build of the pure code
   g++-mingw-w64-i686 binutils-mingw-w64-i686           # the Windows cross compilers (win32 and posix)
   libz-mingw-w64-dev                                   # zlib for the product, linked statically
   wine wine32 wine64                                   # the test bed
