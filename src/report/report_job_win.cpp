@@ -8,6 +8,7 @@
 #include "platform/handles_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
+#include "zip/zip_writer.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -199,6 +200,7 @@ void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
 
 TReportStages DefaultReportStages() {
     TReportStages stages;
+    stages.ZipFolder = ZipFolder;
     return stages;
 }
 

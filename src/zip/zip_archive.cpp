@@ -4,6 +4,10 @@
 
 namespace vantrel {
 
+std::uint64_t ReadLimitFor(std::uint64_t size) {
+    return LocalHeaderReservesZip64(size) ? UINT64_MAX : kLocalZip64Threshold;
+}
+
 TArchiveBuilder::TArchiveBuilder(TArchiveSink& sink, int level) : sink_(sink), level_(level) {}
 
 void TArchiveBuilder::BeginEntry(const TMemberInfo& member) {
@@ -25,9 +29,7 @@ void TArchiveBuilder::BeginEntry(const TMemberInfo& member) {
     open_ = true;
 }
 
-std::uint64_t TArchiveBuilder::ReadLimit() const {
-    return current_.LocalZip64 ? UINT64_MAX : kLocalZip64Threshold;
-}
+std::uint64_t TArchiveBuilder::ReadLimit() const { return ReadLimitFor(current_.UncompressedSize); }
 
 void TArchiveBuilder::Append(const char* data, std::size_t size) {
     sink_.Write(data, size);

@@ -32,6 +32,11 @@ struct TMemberInfo {
     std::uint64_t Size = 0;         // the provisional uncompressed size
 };
 
+// The most uncompressed bytes an entry whose file had `size` bytes when it
+// was opened may hold: a local header without a Zip64 field limits the entry
+// to kLocalZip64Threshold bytes (a file that grows while read is cut there).
+std::uint64_t ReadLimitFor(std::uint64_t size);
+
 class TArchiveBuilder : public TChunkSink {
 public:
     // Entries are deflated at `level` (which sets the flag of maximum
@@ -40,8 +45,7 @@ public:
 
     // Starts an entry at the end of the archive: its provisional local header.
     void BeginEntry(const TMemberInfo& member);
-    // The most uncompressed bytes the started entry may hold: a local header
-    // without a Zip64 field limits the entry to kLocalZip64Threshold bytes.
+    // ReadLimitFor the started entry.
     std::uint64_t ReadLimit() const;
     // Compressed bytes of the started entry.
     void Append(const char* data, std::size_t size) override;
