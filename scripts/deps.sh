@@ -11,6 +11,7 @@ packages=(
   wine wine32 wine64                                   # the test bed
   xvfb xdotool imagemagick x11-utils                   # GUI tests: display, clicks, screenshots
   unzip p7zip-full libarchive-tools zip                # independent archive readers; zip for benchmarks
+  time                                                 # peak memory in the benchmarks
   procps
 )
 

@@ -107,6 +107,7 @@ private:
     std::size_t current_ = 0;                  // the file being written
     std::size_t buffered_ = 0;                 // bytes in the Chunks of all jobs
     bool stop_ = false;
+    std::exception_ptr failure_;               // a compressing thread ended early
 };
 
 // The sink of one file's compressed bytes inside a compressing thread.
@@ -143,7 +144,15 @@ unsigned TParallelPacker::Start(unsigned count) {
 
 unsigned __stdcall TParallelPacker::WorkerMain(void* worker) {
     auto* w = static_cast<TWorker*>(worker);
-    w->Packer->Compress(w->Wake.Get());
+    TParallelPacker& packer = *w->Packer;
+    try {
+        packer.Compress(w->Wake.Get());
+    } catch (...) {
+        // Outside any one file (out of memory): the writer gives up.
+        TLock lock(packer.lock_);
+        if (!packer.failure_) packer.failure_ = std::current_exception();
+        packer.WakeWriter();
+    }
     return 0;
 }
 
@@ -161,24 +170,24 @@ void TParallelPacker::Compress(HANDLE wake) {
 }
 
 void TParallelPacker::CompressOne(std::size_t index, HANDLE wake) {
-    TSourceFile source;
-    if (!source.Open(files_[index].Path)) {
-        TLock lock(lock_);
-        jobs_[index]->State = TJobState::Skipped;
-        WakeWriter();
-        return;
-    }
-    TMemberInfo member = source.Describe(files_[index].Name);
-    const std::uint64_t limit = ReadLimitFor(member.Size);
-    {
-        TLock lock(lock_);
-        jobs_[index]->Member = std::move(member);
-        jobs_[index]->State = TJobState::Opened;
-        WakeWriter();
-    }
     TPackedData packed;
     std::exception_ptr error;
     try {
+        TSourceFile source;
+        if (!source.Open(files_[index].Path)) {
+            TLock lock(lock_);
+            jobs_[index]->State = TJobState::Skipped;
+            WakeWriter();
+            return;
+        }
+        TMemberInfo member = source.Describe(files_[index].Name);
+        const std::uint64_t limit = ReadLimitFor(member.Size);
+        {
+            TLock lock(lock_);
+            jobs_[index]->Member = std::move(member);
+            jobs_[index]->State = TJobState::Opened;
+            WakeWriter();
+        }
         TJobSink sink(*this, index, wake);
         packed = PackMember(source, level_, limit, sink);
     } catch (const EStopped&) {
@@ -218,9 +227,12 @@ void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
     TMemberInfo member;
     {
         TLock lock(lock_);
-        while (!jobs_[index] || jobs_[index]->State == TJobState::Waiting) Wait(writer_wake_.Get());
-        if (jobs_[index]->State == TJobState::Skipped) return;
-        member = jobs_[index]->Member;
+        while (!failure_ && (!jobs_[index] || jobs_[index]->State == TJobState::Waiting)) Wait(writer_wake_.Get());
+        if (failure_) std::rethrow_exception(failure_);
+        const TJob& job = *jobs_[index];
+        if (job.State == TJobState::Skipped) return;
+        if (job.State == TJobState::Failed) std::rethrow_exception(job.Error);
+        member = job.Member;
     }
     builder.BeginEntry(member);
     std::vector<std::vector<char>> chunks;
@@ -231,7 +243,8 @@ void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
         {
             TLock lock(lock_);
             TJob& job = *jobs_[index];
-            while (job.Chunks.empty() && job.State == TJobState::Opened) Wait(writer_wake_.Get());
+            while (!failure_ && job.Chunks.empty() && job.State == TJobState::Opened) Wait(writer_wake_.Get());
+            if (failure_) std::rethrow_exception(failure_);
             // Chunks come before the state that ends them, so taking both
             // under one lock leaves nothing behind.
             chunks.swap(job.Chunks);
