@@ -59,7 +59,7 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
     for (const std::wstring& mask : writer.FilesList) {
         std::wstring folder, pattern;
         SplitAtLastBackslash(mask, folder, pattern);
-        if (folder.empty() && mask.find(L'\\') == std::wstring::npos) folder = root;
+        if (folder.empty()) folder = root;
         else if (!IsAbsolutePath(folder)) folder = root + folder;
         if (pattern == L"*.*") pattern = L"*";
 
@@ -70,7 +70,9 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
             if (!writer.IncludeReadOnlyFiles && (found & FILE_ATTRIBUTE_READONLY)) continue;
             if (!writer.IncludeArchiveFiles && (found & FILE_ATTRIBUTE_ARCHIVE)) continue;
             const std::wstring key = UpperCaseText(path);
-            if (key == archive || !seen.insert(key).second) continue;
+            if (key == archive) continue;
+            // Masks that overlap would list a file twice.
+            if (writer.FilesList.size() > 1 && !seen.insert(key).second) continue;
             const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
             files.push_back(TSelectedFile{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages())});
         }

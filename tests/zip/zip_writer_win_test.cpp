@@ -295,6 +295,79 @@ TEST(ZipFolder, FileHeldWithoutSharingByAnotherProcessIsPassedOver) {
     }
 }
 
+struct OptionCase {
+    const char* what;
+    void (*set)(TZipWriter& writer);
+    std::vector<std::string> names;
+};
+
+// The options beyond what ZipFolder sets shape the selection and the names.
+TEST(ZipWriter, OptionsShapeTheSelectionAndTheNames) {
+    const OptionCase cases[] = {
+        {"as ZipFolder", [](TZipWriter&) {}, {"a.txt", "r.log", "sub/b.log"}},
+        {"hidden files and folders", [](TZipWriter& w) { w.IncludeHiddenFiles = true; },
+         {"a.txt", "h.txt", "HiddenDir/c.txt", "r.log", "sub/b.log"}},
+        {"system files", [](TZipWriter& w) { w.IncludeSysFiles = true; }, {"a.txt", "r.log", "s.txt", "sub/b.log"}},
+        {"no read-only files", [](TZipWriter& w) { w.IncludeReadOnlyFiles = false; }, {"a.txt", "sub/b.log"}},
+        // every file of the test prefix carries the archive attribute
+        {"no files with the archive attribute", [](TZipWriter& w) { w.IncludeArchiveFiles = false; }, {}},
+        {"a mask", [](TZipWriter& w) { w.FilesList.assign(1, L"*.LOG"); }, {"r.log", "sub/b.log"}},
+        {"a mask in a subfolder", [](TZipWriter& w) { w.FilesList.assign(1, L"sub\\*.*"); }, {"sub/b.log"}},
+        {"overlapping masks", [](TZipWriter& w) { w.FilesList = {L"*.log", L"*.*"}; },
+         {"r.log", "sub/b.log", "a.txt"}},
+        {"no recursion",
+         [](TZipWriter& w) {
+             w.SetRelativePaths(false);
+             w.Recurse = false;
+             w.SetStorePaths(false);
+         },
+         {"a.txt", "r.log"}},
+        {"file names only", [](TZipWriter& w) { w.SetStorePaths(false); }, {"a.txt", "r.log", "b.log"}},
+    };
+    TempFolder work(L"zipoptions");
+    TempFolder out(L"zipoptions_out");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    WriteFileBytes(work.Path() + L"r.log", "r");
+    WriteFileBytes(work.Path() + L"h.txt", "h");
+    WriteFileBytes(work.Path() + L"s.txt", "s");
+    WriteFileBytes(work.Path() + L"sub\\b.log", "b");
+    WriteFileBytes(work.Path() + L"HiddenDir\\c.txt", "c");
+    SetAttributes(work.Path() + L"r.log", FILE_ATTRIBUTE_READONLY);
+    SetAttributes(work.Path() + L"h.txt", FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(work.Path() + L"s.txt", FILE_ATTRIBUTE_SYSTEM);
+    SetAttributes(work.Path() + L"HiddenDir", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring zip = out.Path() + L"o.zip";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TZipWriter writer = FolderWriter(work.Path(), zip);
+        c.set(writer);
+        EXPECT_EQ(writer.Zip(), static_cast<int>(c.names.size()));
+        EXPECT_EQ(Names(InspectZip(ReadFileBytes(zip))), c.names);
+    }
+    SetAttributes(work.Path() + L"r.log", FILE_ATTRIBUTE_NORMAL);
+}
+
+// Without relative paths the name keeps the whole folder, without drive;
+// with oemNever every name is UTF-8.
+TEST(ZipWriter, AbsoluteFoldersAndUtf8Always) {
+    TempFolder work(L"zipabsolute");
+    TempFolder out(L"zipabsolute_out");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    const std::wstring zip = out.Path() + L"o.zip";
+    TZipWriter writer = FolderWriter(work.Path(), zip);
+    writer.SetRelativePaths(false);
+    writer.OEMConvert = TOemConvert::oemNever;
+    ASSERT_EQ(writer.Zip(), 1);
+    const TInspectedArchive a = InspectZip(ReadFileBytes(zip));
+    std::wstring expected = work.Path().substr(3) + L"a.txt";  // past "X:\\"
+    for (auto& c : expected) {
+        if (c == L'\\') c = L'/';
+    }
+    EXPECT_EQ(a.Entries.at(0).Name, EncodeUtf8(expected));
+    EXPECT_EQ(a.Entries.at(0).Flags, 0x0802);
+    EXPECT_EQ(a.Entries.at(0).VersionMadeBy, 0x0B2D);
+}
+
 // zlib refuses a level outside 0 to 9: the failure comes from the thread
 // that compresses, reaches the caller as "error", and no archive is left.
 TEST(ZipWriter, ZlibFailureEndsZipAndLeavesNoArchive) {
