@@ -1,4 +1,5 @@
-// CRC-32 of the archive members (polynomial 0xEDB88320, reflected).
+// CRC-32 of the archive members (polynomial 0xEDB88320, reflected), computed
+// by zlib.
 #pragma once
 
 #include <cstddef>
