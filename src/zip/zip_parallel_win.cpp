@@ -46,6 +46,7 @@ struct TJob {
     TJobState State = TJobState::Waiting;
     TMemberInfo Member;
     std::vector<std::vector<char>> Chunks;  // compressed bytes not yet written
+    std::size_t Queued = 0;                 // their size
     TPackedData Packed;
     std::exception_ptr Error;
 };
@@ -80,6 +81,7 @@ private:
     void Compress(HANDLE wake);
     void CompressOne(std::size_t index, HANDLE wake);
     void WriteOne(std::size_t index, TArchiveBuilder& builder);
+    bool MustWait(const TJob& job, bool is_current, std::size_t size) const;
     void StopAndJoin();
 
     // The caller holds the lock; it is released while waiting.
@@ -203,12 +205,22 @@ void TParallelPacker::CompressOne(std::size_t index, HANDLE wake) {
     WakeWriter();
 }
 
+bool TParallelPacker::MustWait(const TJob& job, bool is_current, std::size_t size) const {
+    // The file being written waits only for the writer to take what it
+    // queued; a file ahead waits for the whole budget. Each may always add
+    // to an empty queue, so every thread makes progress.
+    if (is_current) return job.Queued > 0 && job.Queued + size > budget_ / 4;
+    return buffered_ > 0 && buffered_ + size > budget_;
+}
+
 void TParallelPacker::AppendChunk(std::size_t index, HANDLE wake, const char* data, std::size_t size) {
     std::vector<char> chunk(data, data + size);
     TLock lock(lock_);
-    while (!stop_ && index != current_ && buffered_ + size > budget_) Wait(wake);
+    TJob& job = *jobs_[index];
+    while (!stop_ && MustWait(job, index == current_, size)) Wait(wake);
     if (stop_) throw EStopped();
-    jobs_[index]->Chunks.push_back(std::move(chunk));
+    job.Chunks.push_back(std::move(chunk));
+    job.Queued += size;
     buffered_ += size;
     if (index == current_) WakeWriter();
 }
@@ -248,7 +260,8 @@ void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
             // Chunks come before the state that ends them, so taking both
             // under one lock leaves nothing behind.
             chunks.swap(job.Chunks);
-            for (const auto& chunk : chunks) buffered_ -= chunk.size();
+            buffered_ -= job.Queued;
+            job.Queued = 0;
             if (!chunks.empty()) WakeWorkers();
             state = job.State;
             packed = job.Packed;

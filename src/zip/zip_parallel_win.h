@@ -25,11 +25,11 @@ void PackSequentially(const std::vector<TSelectedFile>& files, TArchiveBuilder& 
 
 // Packs `files` in order into `builder` at `level` with `threads`
 // compressing threads (falling back to fewer, down to packing on the calling
-// thread, when threads cannot be started). Compressed output of files ahead
-// of the one being written is held in memory up to `budget` bytes; a thread
-// compressing such a file waits while the budget is spent (the file being
-// written never waits). Failures of any file pass on as packing one file at
-// a time would raise them.
+// thread, when threads cannot be started). Compressed output waiting for
+// the writer is held in memory up to `budget` bytes, and up to a quarter of
+// that more for the file being written; a thread that would exceed it waits.
+// Failures of any file pass on as packing one file at a time would raise
+// them.
 void PackInParallel(const std::vector<TSelectedFile>& files, TArchiveBuilder& builder, int level, unsigned threads,
                     std::size_t budget);
 

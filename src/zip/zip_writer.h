@@ -32,9 +32,9 @@ public:
     // Compressing threads: 0 gives one per processor (at most 8), 1 packs on
     // the calling thread. The archive is the same whatever the number.
     unsigned Threads = 0;
-    // With several threads: compressed bytes of files ahead of the one being
-    // written that are held in memory at most (the archive is the same
-    // whatever the figure).
+    // With several threads: compressed bytes waiting for the writer that are
+    // held in memory at most, and a quarter of that more for the file being
+    // written (the archive is the same whatever the figure).
     std::size_t BufferBudget = 32u << 20;
 
     // Entry names carry the folder part; clearing it clears RelativePaths.
