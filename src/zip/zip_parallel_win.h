@@ -18,7 +18,6 @@ struct TSelectedFile {
     TEncodedName Name;
 };
 
-
 // Packs `files` in order into `builder`, one file at a time. A file that
 // vanished or cannot be opened is passed over.
 void PackSequentially(const std::vector<TSelectedFile>& files, TArchiveBuilder& builder);
