@@ -11,6 +11,7 @@
 #include "platform/wow64_win.h"
 #include "report/process_inventory_win.h"
 #include "report/system_overview_win.h"
+#include "zip/zip_writer.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -205,6 +206,7 @@ TReportStages DefaultReportStages() {
     stages.LoadWow64Functions = LoadWow64Functions;
     stages.AddSystemOverview = AddSystemOverview;
     stages.AddProcesses = AddProcesses;
+    stages.ZipFolder = ZipFolder;
     return stages;
 }
 
