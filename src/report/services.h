@@ -45,8 +45,9 @@ std::wstring SystemRootImagePath(const std::wstring& path);
 // the manager cannot be opened or enumerated. Never throws.
 void AddServices(TStringList& lines);
 
-// The start type and image path of the named service. False, leaving both
-// untouched, when its configuration cannot be read.
+// The start type and image path of the named service. The path is emptied
+// first; false, with the start type untouched, when the configuration
+// cannot be read.
 bool GetServiceConfig(const std::wstring& service_name, std::int32_t& start_type, std::wstring& image_path);
 
 // "Ver:" and the file version of the image named by `image_path` when a file
