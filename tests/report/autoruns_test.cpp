@@ -217,18 +217,5 @@ TEST(AutorunsAssembly, AnErrorInAReaderPassesToTheCaller) {
     EXPECT_THROW(AssembleAutoruns(kLaunchSources, kLaunchSourceCount, false, failing), std::runtime_error);
 }
 
-TEST(LaunchTable, GroupsInReportOrder) {
-    TStringList headings;
-    for (std::size_t i = 0; i < kLaunchSourceCount; ++i) {
-        if (headings.empty() || headings.back() != kLaunchSources[i].Heading) {
-            headings.push_back(kLaunchSources[i].Heading);
-        }
-    }
-    EXPECT_EQ(Joined(headings),
-              Joined({L"---------- Startup ----------", L"---------- Run ----------", L"---------- RunOnce ----------",
-                      L"---------- RunOnceEx ----------", L"---------- policies Run ----------",
-                      L"---------- NT Run ----------", L"---------- Windows Shell ----------"}));
-}
-
 }  // namespace
 }  // namespace vantrel
