@@ -9,7 +9,10 @@
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
 #include "platform/wow64_win.h"
+#include "report/autoruns.h"
+#include "report/installed_files.h"
 #include "report/process_inventory_win.h"
+#include "report/services.h"
 #include "report/system_overview_win.h"
 #include "zip/zip_writer.h"
 
@@ -206,6 +209,10 @@ TReportStages DefaultReportStages() {
     stages.LoadWow64Functions = LoadWow64Functions;
     stages.AddSystemOverview = AddSystemOverview;
     stages.AddProcesses = AddProcesses;
+    stages.AddServices = AddServices;
+    stages.BuildAutoruns = []() { return BuildAutoruns(); };
+    stages.LoadInstallDir = LoadInstallDir;
+    stages.AddInstalledFiles = AddInstalledFiles;
     stages.ZipFolder = ZipFolder;
     return stages;
 }
