@@ -19,6 +19,23 @@ bool DirectoryExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsReparsePoint(const std::wstring& path) {
+    DWORD attributes = ::GetFileAttributesW(ExcludeTrailingBackslash(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool PathCrossesReparsePoint(const std::wstring& path) {
+    std::wstring rest = ExcludeTrailingBackslash(path);
+    // Walk up from the path itself; a drive root ("C:") ends the walk.
+    while (!rest.empty() && rest.back() != L':') {
+        if (IsReparsePoint(rest)) return true;
+        std::wstring parent = ExcludeTrailingBackslash(ExtractFilePath(rest));
+        if (parent == rest) break;
+        rest = parent;
+    }
+    return false;
+}
+
 bool ForceDirectories(const std::wstring& path) {
     std::wstring dir = ExcludeTrailingBackslash(path);
     if (dir.empty()) return false;

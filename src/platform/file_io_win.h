@@ -9,6 +9,12 @@ namespace vantrel {
 bool FileExists(const std::wstring& path);
 // True when a folder exists at `path` (with or without trailing backslash).
 bool DirectoryExists(const std::wstring& path);
+// True when the file or folder at `path` is a reparse point (a junction,
+// a symbolic link or a mount point); false when it is not or does not exist.
+bool IsReparsePoint(const std::wstring& path);
+// True when `path` or any existing folder on the way to it is a reparse
+// point, so that opening it would lead somewhere other than it says.
+bool PathCrossesReparsePoint(const std::wstring& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::wstring& path);
 // Writes `bytes` to `path`, creating or overwriting it; throws EToolError.

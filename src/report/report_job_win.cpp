@@ -6,6 +6,7 @@
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
+#include "platform/impersonation_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
 #include "platform/wow64_win.h"
@@ -50,15 +51,71 @@ private:
 
 // The working folder: the temporary folder's "GetInfoDir\", emptied and
 // created; the program folder's "GetInfoDir\" when that cannot be made.
+// Removes the working folder. A link put in its place (the temporary folder
+// may belong to the user an elevated run works for) is removed itself,
+// never what it points to.
+void RemoveWorkDir(const std::wstring& work) {
+    if (IsReparsePoint(work)) {
+        ::RemoveDirectoryW(ExcludeTrailingBackslash(work).c_str());
+    } else if (DirectoryExists(work)) {
+        DeleteDirTree(work);
+    }
+}
+
 std::wstring PrepareWorkDir() {
     std::wstring temp = GetTempDir();
     if (!temp.empty()) {
         std::wstring work = IncludeTrailingBackslash(temp) + kWorkDirName;
-        if (DirectoryExists(work)) DeleteDirTree(work);
+        RemoveWorkDir(work);
         if (!DirectoryExists(work)) ForceDirectories(work);
-        if (DirectoryExists(work)) return work;
+        // Everything of the run is written below this folder: it must be a
+        // real folder, not a link into another place.
+        if (DirectoryExists(work) && !PathCrossesReparsePoint(work)) return work;
     }
     return GetModuleDir() + kWorkDirName;
+}
+
+bool CopyContent(HANDLE source, HANDLE target) {
+    std::vector<char> buffer(1 << 16);
+    while (true) {
+        DWORD got = 0;
+        if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+        if (got == 0) return true;
+        DWORD written = 0;
+        if (!::WriteFile(target, buffer.data(), got, &written, nullptr) || written != got) return false;
+    }
+}
+
+// Writes a byte copy of `archive` (with its time stamp) to `part`, created
+// new: an existing file or link of that name is removed first, never opened.
+bool WritePart(HANDLE source, const std::wstring& part) {
+    ::DeleteFileW(part.c_str());
+    ScopedFileHandle target(::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target) return false;
+    FILETIME written = {};
+    bool ok = CopyContent(source, target.Get());
+    if (ok && ::GetFileTime(source, nullptr, nullptr, &written)) ::SetFileTime(target.Get(), nullptr, nullptr, &written);
+    target.Reset();
+    if (!ok) ::DeleteFileW(part.c_str());
+    return ok;
+}
+
+// Copies the archive to the target on the logged-on user's desktop. The
+// write runs with that user's rights where they can be had; otherwise a
+// target reached through a link is refused. An old file at the target is
+// replaced only once the whole copy is there.
+bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
+    ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source) return false;
+    TSessionUserImpersonation as_user;
+    if (!as_user.Active() && PathCrossesReparsePoint(target)) return false;
+    const std::wstring part = target + L".part";
+    if (!WritePart(source.Get(), part)) return false;
+    if (::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    ::DeleteFileW(part.c_str());
+    return false;
 }
 
 std::wstring ArchivePath() {
@@ -174,10 +231,10 @@ std::wstring GenInfo(const TReportStages& stages) {
         try {
             BuildAndPack(stages, work_dir, lines, archive);
         } catch (...) {
-            DeleteDirTree(work_dir);
+            RemoveWorkDir(work_dir);
             throw;
         }
-        DeleteDirTree(work_dir);
+        RemoveWorkDir(work_dir);
     } catch (...) {
         // The run ends here; the window hears of it through the archive's absence.
     }
@@ -186,8 +243,7 @@ std::wstring GenInfo(const TReportStages& stages) {
 
 void RunReportAndNotify(const TReportStages& stages) {
     std::wstring archive = GenInfo(stages);
-    bool saved = !archive.empty() && FileExists(archive) &&
-                 ::CopyFileW(archive.c_str(), TargetFile.c_str(), FALSE) != FALSE;
+    bool saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, TargetFile);
     SendGenInfo(saved ? GENINFO_DONE : GENINFO_FAILED, 0);
 }
 

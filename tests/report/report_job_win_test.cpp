@@ -214,6 +214,30 @@ TEST_F(ReportJob, NoArchiveMeansFailedAndAnOldTargetStays) {
     EXPECT_EQ(ReadFileBytes(TargetFile), "kept");
 }
 
+TEST_F(ReportJob, AnOldTargetIsReplacedOnlyByACompleteCopy) {
+    WriteFileBytes(TargetFile, "old");
+    RunReportAndNotify(RecordingStages());
+    EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    EXPECT_EQ(ReadFileBytes(TargetFile), ReadFileBytes(Archive()));
+    EXPECT_FALSE(FileExists(TargetFile + L".part"));
+
+    // A target that cannot be replaced (held open by another program) keeps
+    // its content, and no partial copy stays.
+    recorder_.Messages.clear();
+    WriteFileBytes(TargetFile, "kept");
+    HANDLE held = ::CreateFileW(TargetFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RunReportAndNotify(RecordingStages());
+    ::CloseHandle(held);
+    EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_FAILED, 0));
+    EXPECT_EQ(ReadFileBytes(TargetFile), "kept");
+    EXPECT_FALSE(FileExists(TargetFile + L".part"));
+
+    // The worker is back to its own rights afterwards.
+    HANDLE token = nullptr;
+    EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
+}
+
 TEST_F(ReportJob, UnwritableTemporaryFolderFallsBackToTheProgramFolder) {
     // A temporary folder that cannot hold "GetInfoDir": a file of that name is in the way.
     WriteFileBytes(temp_.Path() + L"GetInfoDir", "blocks the folder");
