@@ -230,6 +230,11 @@ class ToolRun:
         subprocess.run(["import", "-window", "root", path], env=self.env, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def reg(self, *args):
+        """`wine reg ...` in this prefix; True when it succeeded."""
+        return subprocess.run(["wine", "reg"] + list(args), env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+
     def probe(self, *args, timeout=120):
         """Runs the guiprobe fixture in the same session; its JSON answer."""
         import json

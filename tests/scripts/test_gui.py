@@ -1,10 +1,15 @@
-"""The window under Xvfb: layout, the button, the failure and the second try.
+"""The window under Xvfb, driven like a user: layout, a failed run that
+returns to idle, a second run that saves the archive and ends the process,
+and a desktop whose path does not say "desktop".
 
-The product runs in a private prefix; guiprobe (a test fixture in the same Wine
-session) reads window facts, xdotool presses the button like a user."""
+The product runs in a private prefix from the folder a real installation
+would use; guiprobe (a test fixture in the same Wine session) reads window
+facts and message boxes, xdotool presses the button."""
 import os
 import shutil
+import subprocess
 import unittest
+import zipfile
 
 import winebed
 
@@ -13,10 +18,14 @@ BUILD = os.environ["VANTREL_BUILD"]
 GUIPROBE = os.path.join(os.environ["VANTREL_FIXTURE_DIR"], "guiprobe", "guiprobe.exe")
 ARTIFACTS = os.path.join(BUILD, "artifacts")
 CAPTION = "Vantrel Helper V2"
+INSTALLED = "C:\\Program Files (x86)\\Vantrel Helper\\VantrelInfoHelpV2.exe"
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel_is1"
+SHELL_FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
 
 WS_THICKFRAME, WS_MAXIMIZEBOX, WS_MINIMIZEBOX = 0x40000, 0x10000, 0x20000
 WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x80, 0x40000
 PBS_SMOOTH = 0x1
+A_RUN = 900  # seconds a whole run may take on a loaded machine
 
 
 def centre(control):
@@ -24,23 +33,53 @@ def centre(control):
     return x + w // 2, y + h // 2
 
 
+class Session:
+    """A private prefix with the tool installed, on a private display."""
+
+    def __init__(self, name):
+        self.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(BUILD, "e2e", name, "prefix"))
+        exe = winebed.unix_path(self.prefix, INSTALLED)
+        os.makedirs(os.path.dirname(exe), exist_ok=True)
+        shutil.copy(EXE, exe)
+        self.display = winebed.Display().__enter__()
+        self.tool = winebed.ToolRun(exe, self.prefix, self.display.name, guiprobe=GUIPROBE)
+
+    def start(self):
+        self.tool.start()
+        window = self.tool.probe("describe", CAPTION, 120000)
+        if not window.get("found"):
+            raise AssertionError("the window did not appear")
+        return window
+
+    def click_button(self, window):
+        button = [c for c in window["children"] if c["class"].lower() == "button"][0]
+        self.tool.click_at(*centre(button))
+
+    def message_box(self, caption):
+        return self.tool.probe("dialog", caption, A_RUN * 1000, timeout=A_RUN + 60)
+
+    def close(self):
+        self.tool.kill()
+        winebed.stop(self.prefix)
+        self.display.__exit__(None, None, None)
+
+
 class MainWindow(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(BUILD, "e2e", "gui", "prefix"))
-        cls.display = winebed.Display().__enter__()
-        cls.tool = winebed.ToolRun(EXE, cls.prefix, cls.display.name, guiprobe=GUIPROBE).start()
+        cls.session = Session("gui")
         try:
-            cls.window = cls.tool.probe("describe", CAPTION, 120000)
+            # An uninstall entry whose "InstallLocation" is not text makes the first run fail.
+            cls.session.tool.reg("add", UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_DWORD", "/d", "1",
+                                 "/reg:32", "/f")
+            cls.window = cls.session.start()
         except BaseException:
-            cls.tearDownClass()
+            cls.session.close()
             raise
 
     @classmethod
     def tearDownClass(cls):
-        cls.tool.kill()
-        winebed.stop(cls.prefix)
-        cls.display.__exit__(None, None, None)
+        cls.session.close()
 
     def control(self, cls_name, text=None):
         for c in self.window["children"]:
@@ -50,8 +89,7 @@ class MainWindow(unittest.TestCase):
 
     def test_1_layout(self):
         w = self.window
-        self.assertTrue(w["found"])
-        self.tool.screenshot(os.path.join(ARTIFACTS, "main_window.png"))
+        self.session.tool.screenshot(os.path.join(ARTIFACTS, "main_window.png"))
         self.assertEqual(w["class"], "TForm_OrbeloInfo")
         self.assertEqual(w["caption"], CAPTION)
         self.assertEqual(w["client"], [305, 147])
@@ -66,8 +104,7 @@ class MainWindow(unittest.TestCase):
                                         "you are experiencing with our product. By sending us the report, you "
                                         "accept our ")
         self.assertEqual(label1["rect"], [29, 16, 252, 41])
-        link = self.control("Static", "Privacy Policy.")
-        self.assertEqual(link["rect"], [29, 57, 69, 13])
+        self.assertEqual(self.control("Static", "Privacy Policy.")["rect"], [29, 57, 69, 13])
         button = self.control("Button", "Save report to Desktop")
         self.assertEqual(button["rect"], [61, 91, 169, 25])
         self.assertEqual((button["visible"], button["enabled"]), (1, 1))
@@ -79,19 +116,71 @@ class MainWindow(unittest.TestCase):
         order = [c["class"].lower() for c in w["children"]]
         self.assertLess(order.index("button"), order.index("msctls_progress32"))
 
-    def test_2_a_failed_run_returns_to_idle_and_runs_again(self):
-        button = self.control("Button", "Save report to Desktop")
-        for attempt in range(2):
-            self.tool.click_at(*centre(button))
-            box = self.tool.probe("dialog", "Error", 600000)
-            self.tool.screenshot(os.path.join(ARTIFACTS, "failed_%d.png" % attempt))
-            self.assertTrue(box["found"], "no error message on attempt %d" % attempt)
-            self.assertEqual(box["text"], "The info file save failed")
-            self.assertEqual(self.tool.wait(1), None)  # the window stays open
-            self.assertEqual(self.tool.probe("enabled", CAPTION, "Save report to Desktop")["enabled"], 1)
-            bar = self.tool.probe("progress", CAPTION)
-            self.assertEqual((bar["visible"], bar["pos"]), (0, 0))
-        self.assertFalse(os.path.exists(os.path.join(winebed.desktop_dir(self.prefix), "Vantrel_Debug_Info.zip")))
+    def test_2_a_failed_run_returns_to_idle_and_a_second_run_saves(self):
+        tool = self.session.tool
+        self.session.click_button(self.window)
+        box = self.session.message_box("Error")
+        tool.screenshot(os.path.join(ARTIFACTS, "failed.png"))
+        self.assertTrue(box["found"], "no error message")
+        self.assertEqual(box["text"], "The info file save failed")
+        self.assertIsNone(tool.wait(1))  # the window stays open, idle again
+        self.assertEqual(tool.probe("enabled", CAPTION, "Save report to Desktop")["enabled"], 1)
+        bar = tool.probe("progress", CAPTION)
+        self.assertEqual((bar["visible"], bar["pos"]), (0, 0))
+        archive = os.path.join(winebed.desktop_dir(self.session.prefix), "Vantrel_Debug_Info.zip")
+        self.assertFalse(os.path.exists(archive))
+
+        tool.reg("delete", UNINSTALL_KEY, "/f", "/reg:32")
+        self.session.click_button(self.window)
+        box = self.session.message_box("Information")
+        self.assertTrue(box["found"], "no completion message")
+        self.assertEqual(box["text"], "The info file: Vantrel_Debug_Info.zip has been saved to your desktop.\r"
+                                      "C:\\users\\%s\\Desktop\\Vantrel_Debug_Info.zip" % winebed.user_name())
+        self.assertEqual(tool.wait(60), 0)
+
+        with zipfile.ZipFile(archive) as z:
+            text = z.read("Vantrel_Debug_Info.txt").decode("utf-16")
+            names = z.namelist()
+        self.assertIn("SystemInfo.txt", names)
+        lines = text.split("\r\n")
+        self.assertEqual(lines[0], "Version:1.1.0.298")
+        self.assertTrue(lines[1].startswith("Date:"))
+        self.assertEqual(lines[2], "*" * 81)
+        self.assertTrue(lines[3].startswith("OS Name:\t"))
+        # the process section follows the overview's closing empty line
+        overview_end = lines.index("", 2)
+        self.assertEqual(lines[overview_end + 1], "*" * 81)
+        processes = lines[overview_end + 2:lines.index("*" * 81, overview_end + 2)]
+        self.assertTrue(any(" VantrelInfoHelpV2.exe " in line for line in processes))
+        self.assertTrue(any(line.startswith("GlobalAtomInfo:") for line in processes))
+        self.assertIn("===== Autoruns =====", lines)
+        # the install folder fell back to the tool's own folder
+        self.assertIn("VantrelInfoHelpV2.exe   Ver:1.1.0.298   MD5:", text)
+
+
+class RedirectedDesktop(unittest.TestCase):
+    """A desktop folder whose path does not contain "desktop": the other
+    message, then Explorer opened on the archive."""
+
+    def test_saved_to_message_and_explorer_selects_the_archive(self):
+        session = Session("gui-redirected")
+        try:
+            target_dir = "C:\\Reports\\Schreibtisch"
+            os.makedirs(winebed.unix_path(session.prefix, target_dir), exist_ok=True)
+            self.assertTrue(session.tool.reg("add", SHELL_FOLDERS, "/v", "Desktop", "/t", "REG_EXPAND_SZ",
+                                             "/d", target_dir, "/f"))
+            window = session.start()
+            session.click_button(window)
+            box = session.message_box("Information")
+            self.assertTrue(box["found"], "no completion message")
+            target = target_dir + "\\Vantrel_Debug_Info.zip"
+            self.assertEqual(box["text"], "The info file: Vantrel_Debug_Info.zip has been saved to:\r" + target)
+            self.assertEqual(session.tool.wait(60), 0)
+            self.assertTrue(os.path.isfile(winebed.unix_path(session.prefix, target)))
+            commands = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout
+            self.assertIn("/select," + target, commands)
+        finally:
+            session.close()
 
 
 if __name__ == "__main__":
