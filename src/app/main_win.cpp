@@ -3,9 +3,11 @@
 #include "app/main_window_win.h"
 #include "log/log_win.h"
 #include "platform/system_locale_win.h"
+#include "report/system_info_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     vantrel::CreateLogManager();
+    vantrel::CreateSystemInfoList();
     // Regional settings are read once, at start-up.
     vantrel::UserLocale();
 

@@ -8,6 +8,7 @@
 #include "platform/handles_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
+#include "report/system_info_win.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -199,6 +200,7 @@ void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
 
 TReportStages DefaultReportStages() {
     TReportStages stages;
+    stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
     return stages;
 }
 
