@@ -2,7 +2,10 @@
 // message loop. No command line, no settings.
 #include "app/main_window_win.h"
 #include "log/log_win.h"
+#include "platform/folders_win.h"
+#include "platform/identity_win.h"
 #include "platform/system_locale_win.h"
+#include "report/process_inventory_win.h"
 #include "report/system_info_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
@@ -10,8 +13,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     vantrel::CreateSystemInfoList();
     // Regional settings are read once, at start-up.
     vantrel::UserLocale();
+    // The crash reporter's sections of the process and module inventory.
+    vantrel::RegisterInventorySections();
+    vantrel::InitIdentity();
+    vantrel::CreateReportAppFrame();
 
     HWND window = vantrel::CreateMainWindow(instance, show_command);
-    if (window == nullptr) return 1;
-    return vantrel::RunMessageLoop(window);
+    int exit_code = window == nullptr ? 1 : vantrel::RunMessageLoop(window);
+    vantrel::UnregisterInventorySections();
+    return exit_code;
 }

@@ -1,25 +1,135 @@
 #include "platform/identity_win.h"
 
 #include "platform/handles_win.h"
-#include "platform/text.h"
+#include "platform/identity_rules.h"
+#include "platform/optional_api_win.h"
+#include "platform/os_version_win.h"
 
+#include <tlhelp32.h>
 #include <wtsapi32.h>
 
 #include <vector>
 
 namespace vantrel {
 
-std::wstring GetSessionUserName() {
-    wchar_t* buffer = nullptr;
-    DWORD bytes = 0;
-    std::wstring result;
-    if (::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName, &buffer,
-                                      &bytes)) {
-        result = buffer != nullptr ? buffer : L"";
-        ::WTSFreeMemory(buffer);
+namespace {
+
+using ConsoleSessionFn = DWORD(WINAPI*)();
+
+struct TIdentityStartup {
+    bool IsWindows2000 = false;
+    ConsoleSessionFn ConsoleSession = nullptr;
+};
+
+TIdentityStartup MakeStartup() {
+    TIdentityStartup startup;
+    const TOsVersion version = GetOsVersion();
+    startup.IsWindows2000 = IsWindows2000Version(version.Major, version.Minor);
+    if (!startup.IsWindows2000) {
+        // Loaded for the life of the process: the entry point is kept.
+        HMODULE kernel = ::LoadLibraryW(L"Kernel32.dll");
+        startup.ConsoleSession = ProcAs<ConsoleSessionFn>(LookupProcIn(kernel, "WTSGetActiveConsoleSessionId"));
     }
-    if (EqualsNoCaseAscii(result, L"system")) result.clear();
-    return result;
+    return startup;
+}
+
+const TIdentityStartup& Startup() {
+    static const TIdentityStartup startup = MakeStartup();
+    return startup;
+}
+
+struct WtsMemoryTraits {
+    using Handle = void*;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::WTSFreeMemory(h); }
+};
+using ScopedWtsMemory = ScopedHandle<WtsMemoryTraits>;
+
+// WTSQuerySessionInformationW on the local server; false when it fails.
+bool QuerySession(DWORD session, WTS_INFO_CLASS info, ScopedWtsMemory& buffer, DWORD& bytes) {
+    wchar_t* data = nullptr;
+    bytes = 0;
+    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, info, &data, &bytes)) return false;
+    buffer.Reset(data);
+    return true;
+}
+
+bool IsSessionActive(DWORD session) {
+    ScopedWtsMemory buffer;
+    DWORD bytes = 0;
+    if (!QuerySession(session, WTSConnectState, buffer, bytes) || !buffer || bytes < sizeof(int)) return false;
+    return *static_cast<const int*>(buffer.Get()) == WTSActive;
+}
+
+bool QuerySessionUser(std::wstring& name) {
+    ScopedWtsMemory buffer;
+    DWORD bytes = 0;
+    if (!QuerySession(GetActiveSessionId(), WTSUserName, buffer, bytes)) return false;
+    name = buffer ? std::wstring(static_cast<const wchar_t*>(buffer.Get())) : std::wstring();
+    return true;
+}
+
+std::wstring UpperCase(const std::wstring& text) {
+    std::wstring upper(text);
+    if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    return upper;
+}
+
+// The running processes, in snapshot order; none when no snapshot is taken.
+std::vector<TSnapshotProcess> ProcessSnapshot() {
+    std::vector<TSnapshotProcess> processes;
+    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return processes;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+        TSnapshotProcess process;
+        process.ProcessId = entry.th32ProcessID;
+        process.ExeFile = entry.szExeFile;
+        processes.push_back(process);
+    }
+    return processes;
+}
+
+// TokenUser of `token`, read with a buffer grown to the size the system
+// asks for; empty on failure.
+std::vector<unsigned char> TokenUserInformation(HANDLE token) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> info(size == 0 ? 1 : size);
+    while (!::GetTokenInformation(token, TokenUser, info.data(), static_cast<DWORD>(info.size()), &size)) {
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= info.size()) return {};
+        info.resize(size);
+    }
+    return info;
+}
+
+// The account name of `sid` on the local system, without domain.
+std::wstring AccountName(PSID sid) {
+    DWORD name_length = 0;
+    DWORD domain_length = 0;
+    SID_NAME_USE use = SidTypeUnknown;
+    ::LookupAccountSidW(nullptr, sid, nullptr, &name_length, nullptr, &domain_length, &use);
+    if (name_length == 0 || domain_length == 0) return std::wstring();
+    std::vector<wchar_t> name(name_length + 1, L'\0');
+    std::vector<wchar_t> domain(domain_length + 1, L'\0');
+    if (!::LookupAccountSidW(nullptr, sid, name.data(), &name_length, domain.data(), &domain_length, &use)) {
+        return std::wstring();
+    }
+    return std::wstring(name.data());
+}
+
+}  // namespace
+
+void InitIdentity() { Startup(); }
+
+bool IsWindows2000() { return Startup().IsWindows2000; }
+
+std::wstring GetSessionUserName() {
+    return ChooseSessionUserName(IsWindows2000(), QuerySessionUser, [] {
+        const DWORD pid = FindExplorerProcess(std::wstring());
+        return pid != 0 ? GetProcessUserName(pid) : std::wstring();
+    });
 }
 
 std::wstring GetProcessUserName(DWORD process_id) {
@@ -27,28 +137,66 @@ std::wstring GetProcessUserName(DWORD process_id) {
     if (!process) return std::wstring();
     ScopedKernelHandle token;
     if (!::OpenProcessToken(process.Get(), TOKEN_QUERY, token.Receive())) return std::wstring();
-    DWORD size = 0;
-    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> info;
-    while (true) {
-        info.resize(size == 0 ? 1 : size);
-        if (::GetTokenInformation(token.Get(), TokenUser, info.data(), static_cast<DWORD>(info.size()), &size)) {
-            break;
-        }
-        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring();
-    }
-    PSID sid = reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid;
-    DWORD name_length = 0;
-    DWORD domain_length = 0;
-    SID_NAME_USE use;
-    ::LookupAccountSidW(nullptr, sid, nullptr, &name_length, nullptr, &domain_length, &use);
-    if (name_length == 0 || domain_length == 0) return std::wstring();
-    std::vector<wchar_t> name(name_length);
-    std::vector<wchar_t> domain(domain_length);
-    if (!::LookupAccountSidW(nullptr, sid, name.data(), &name_length, domain.data(), &domain_length, &use)) {
-        return std::wstring();
-    }
-    return std::wstring(name.data());
+    std::vector<unsigned char> info = TokenUserInformation(token.Get());
+    token.Reset();
+    if (info.size() < sizeof(TOKEN_USER)) return std::wstring();
+    return AccountName(reinterpret_cast<const TOKEN_USER*>(info.data())->User.Sid);
 }
+
+HANDLE GetTokenByName(const std::wstring& file_name, const std::wstring& user_name) {
+    const DWORD pid = FindProcessByName(file_name, user_name);
+    if (pid == 0) return nullptr;
+    ScopedKernelHandle token;
+    {
+        ScopedKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+        if (process) ::OpenProcessToken(process.Get(), TOKEN_DUPLICATE, token.Receive());
+    }
+    HANDLE duplicate = nullptr;
+    if (!::DuplicateTokenEx(token.Get(), MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary,
+                            &duplicate)) {
+        return nullptr;
+    }
+    return duplicate;
+}
+
+DWORD GetTokenIntegrityLevel(HANDLE token) {
+    if (token == nullptr) return 0;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_MANDATORY_LABEL)) return 0;
+    std::vector<unsigned char> buffer(size);
+    if (!::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) return 0;
+    PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+    const UCHAR* count = ::GetSidSubAuthorityCount(sid);
+    if (count == nullptr || *count == 0) return 0;
+    const DWORD* level = ::GetSidSubAuthority(sid, *count - 1u);
+    return level != nullptr ? *level : 0;
+}
+
+DWORD GetActiveSessionId() {
+    if (ConsoleSessionFn console = Startup().ConsoleSession) {
+        const DWORD session = console();
+        if (IsConsoleSessionAnswer(session)) return session;
+    }
+    return FindActiveExplorerSession();
+}
+
+DWORD FindActiveExplorerSession() {
+    return FirstActiveExplorerSession(
+        ProcessSnapshot(),
+        [](std::uint32_t pid, std::uint32_t& session) {
+            DWORD id = 0;
+            if (!::ProcessIdToSessionId(pid, &id)) return false;
+            session = id;
+            return true;
+        },
+        IsSessionActive, UpperCase);
+}
+
+DWORD FindProcessByName(const std::wstring& file_name, const std::wstring& user_name) {
+    return FirstProcessNamed(ProcessSnapshot(), file_name, user_name, GetProcessUserName, UpperCase);
+}
+
+DWORD FindExplorerProcess(const std::wstring& user_name) { return FindProcessByName(kExplorerExe, user_name); }
 
 }  // namespace vantrel

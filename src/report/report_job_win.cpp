@@ -8,7 +8,10 @@
 #include "platform/handles_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
+#include "platform/wow64_win.h"
+#include "report/process_inventory_win.h"
 #include "report/system_info_win.h"
+#include "report/system_overview_win.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -56,7 +59,7 @@ std::wstring PrepareWorkDir() {
 }
 
 std::wstring ArchivePath() {
-    std::wstring temp = GetTempDir();
+    std::wstring temp = ReportAppFrame().GetFolder(2);
     if (temp.empty()) throw EToolError("No temporary folder");
     return IncludeTrailingBackslash(temp) + kArchiveName;
 }
@@ -200,6 +203,9 @@ void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
 
 TReportStages DefaultReportStages() {
     TReportStages stages;
+    stages.LoadWow64Functions = LoadWow64Functions;
+    stages.AddSystemOverview = AddSystemOverview;
+    stages.AddProcesses = AddProcesses;
     stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
     return stages;
 }

@@ -1,0 +1,18 @@
+#include "platform/os_version_win.h"
+
+#include "platform/win.h"
+
+namespace vantrel {
+
+TOsVersion GetOsVersion() {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    TOsVersion version;
+    if (::GetVersionExW(&info)) {
+        version.Major = info.dwMajorVersion;
+        version.Minor = info.dwMinorVersion;
+    }
+    return version;
+}
+
+}  // namespace vantrel

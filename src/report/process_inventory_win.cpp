@@ -1,0 +1,462 @@
+#include "report/process_inventory_win.h"
+
+#include "platform/crc32.h"
+#include "platform/handles_win.h"
+#include "platform/optional_api_win.h"
+#include "report/crash_report_sections.h"
+#include "report/process_records.h"
+#include "report/system_overview.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+
+namespace vantrel {
+
+namespace {
+
+using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+using GetModuleFileNameExWFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using QueryFullProcessImageNameWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+using GetProcessImageFileNameWFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
+using GetProcessMemoryInfoFn = BOOL(WINAPI*)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
+using GetGuiResourcesFn = DWORD(WINAPI*)(HANDLE, DWORD);
+using GlobalMemoryStatusExFn = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
+
+constexpr ULONG kSystemProcessInformation = 5;
+constexpr DWORD kPathCapacity = 260;
+constexpr std::size_t kCrcViewSize = 0x100000;
+constexpr const wchar_t* kSubSystemsKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems";
+
+// The entry points of the inventory: each is looked up, in this order, by
+// any call that needs one as long as it has not been found, and kept once
+// found. The psapi library is loaded before its other entry points are
+// looked up in it and stays loaded.
+struct TInventoryApi {
+    std::atomic<GenericProc> NtQuerySystemInformation{nullptr};
+    std::atomic<GenericProc> GetModuleFileNameExW{nullptr};
+    std::atomic<GenericProc> QueryFullProcessImageNameW{nullptr};
+    std::atomic<GenericProc> GetProcessImageFileNameW{nullptr};
+    std::atomic<GenericProc> GetProcessMemoryInfo{nullptr};
+    std::atomic<GenericProc> GetGuiResources{nullptr};
+};
+
+void Resolve(std::atomic<GenericProc>& slot, GenericProc (*lookup)()) {
+    if (slot.load() == nullptr) slot.store(lookup());
+}
+
+const TInventoryApi& InventoryApi() {
+    static TInventoryApi api;
+    Resolve(api.NtQuerySystemInformation,
+            [] { return LookupLoadedProc(L"ntdll.dll", "NtQuerySystemInformation"); });
+    Resolve(api.GetModuleFileNameExW,
+            [] { return LookupProcIn(::LoadLibraryW(L"psapi.dll"), "GetModuleFileNameExW"); });
+    Resolve(api.QueryFullProcessImageNameW,
+            [] { return LookupLoadedProc(L"kernel32.dll", "QueryFullProcessImageNameW"); });
+    Resolve(api.GetProcessImageFileNameW,
+            [] { return LookupLoadedProc(L"psapi.dll", "GetProcessImageFileNameW"); });
+    Resolve(api.GetProcessMemoryInfo, [] { return LookupLoadedProc(L"psapi.dll", "GetProcessMemoryInfo"); });
+    Resolve(api.GetGuiResources, [] { return LookupLoadedProc(L"user32.dll", "GetGuiResources"); });
+    return api;
+}
+
+template <typename Fn>
+Fn Entry(const std::atomic<GenericProc>& slot) {
+    return ProcAs<Fn>(slot.load());
+}
+
+// Text in a buffer of 261 characters as the system left it.
+std::wstring BufferText(const wchar_t* buffer, DWORD length) {
+    if (length == 0 || length > kPathCapacity) return std::wstring();
+    return std::wstring(buffer, std::find(buffer, buffer + length, L'\0'));
+}
+
+std::wstring SystemDirectory() {
+    wchar_t buffer[kPathCapacity + 1] = {};
+    return BufferText(buffer, ::GetSystemDirectoryW(buffer, kPathCapacity));
+}
+
+std::wstring WindowsDirectory() {
+    wchar_t buffer[kPathCapacity + 1] = {};
+    return BufferText(buffer, ::GetWindowsDirectoryW(buffer, kPathCapacity));
+}
+
+// ---- processes ----
+
+// The filled buffer of the process query; false when the query failed.
+bool QueryProcessBuffer(std::vector<unsigned char>& buffer) {
+    auto query = Entry<NtQuerySystemInformationFn>(InventoryApi().NtQuerySystemInformation);
+    if (query == nullptr) return false;
+    ULONG needed = 0;
+    query(kSystemProcessInformation, nullptr, 0, &needed);
+    if (needed != 0) {
+        buffer.assign(static_cast<std::size_t>(needed) * 2, 0);
+        return query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) >= 0;
+    }
+    for (std::size_t size = 0x10000; size < 0x400000;) {
+        size *= 2;
+        buffer.assign(size, 0);
+        if (query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(size), &needed) >= 0) return true;
+    }
+    return false;
+}
+
+// Lets the tool open other accounts' processes. The outcome is not acted on.
+void EnableDebugPrivilege() {
+    ScopedKernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Receive())) return;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!::LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid)) return;
+    ::AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
+}
+
+std::wstring FullImageName(HANDLE process) {
+    auto query = Entry<QueryFullProcessImageNameWFn>(InventoryApi().QueryFullProcessImageNameW);
+    if (query == nullptr) return std::wstring();
+    wchar_t buffer[kPathCapacity + 1] = {};
+    DWORD size = kPathCapacity;
+    if (!query(process, 0, buffer, &size)) return std::wstring();
+    return BufferText(buffer, size);
+}
+
+std::vector<TDosDevice> DosDevices() {
+    std::vector<TDosDevice> devices;
+    wchar_t drives[kPathCapacity + 1] = {};
+    DWORD length = ::GetLogicalDriveStringsW(kPathCapacity, drives);
+    if (length == 0 || length > kPathCapacity) return devices;
+    for (const wchar_t* root = drives; *root != L'\0'; root += wcslen(root) + 1) {
+        std::wstring drive(root, std::min<std::size_t>(2, wcslen(root)));
+        wchar_t target[kPathCapacity + 1] = {};
+        if (::QueryDosDeviceW(drive.c_str(), target, kPathCapacity) == 0) continue;
+        devices.push_back(TDosDevice{drive, target});
+    }
+    return devices;
+}
+
+std::wstring ModuleFileNameEx(HANDLE process) {
+    auto query = Entry<GetModuleFileNameExWFn>(InventoryApi().GetModuleFileNameExW);
+    if (query == nullptr) return std::wstring();
+    wchar_t buffer[kPathCapacity + 1] = {};
+    return BufferText(buffer, query(process, nullptr, buffer, kPathCapacity));
+}
+
+struct TMemoryCounters {
+    std::uint64_t WorkingSet = 0;
+    std::uint64_t Pagefile = 0;
+};
+
+TMemoryCounters ProcessMemoryCounters(HANDLE process) {
+    TMemoryCounters counters;
+    auto query = Entry<GetProcessMemoryInfoFn>(InventoryApi().GetProcessMemoryInfo);
+    if (query == nullptr) return counters;
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    if (query(process, &pmc, sizeof pmc)) {
+        counters.WorkingSet = pmc.WorkingSetSize;
+        counters.Pagefile = pmc.PagefileUsage;
+    }
+    return counters;
+}
+
+std::uint64_t FileTimeValue(const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+// Milliseconds between the process's creation and now, from the whole 64-bit
+// difference; 0 when the creation time cannot be read.
+std::uint64_t ProcessRunTimeMs(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    std::uint64_t a = FileTimeValue(created);
+    std::uint64_t b = FileTimeValue(now);
+    return (a > b ? a - b : b - a) / 10000;
+}
+
+TProcessEntry MakeEntry(const std::wstring& path, const TSystemProcessRecord& record,
+                        const TMemoryCounters& counters) {
+    TProcessEntry e;
+    SplitAtLastBackslash(path, e.Folder, e.Name);
+    e.ProcessId = record.ProcessId;
+    e.SessionId = record.SessionId;
+    e.ThreadCount = record.ThreadCount;
+    e.HandleCount = record.HandleCount;
+    e.WorkingSetMB = static_cast<std::uint32_t>(counters.WorkingSet >> 20);
+    e.PagefileMB = static_cast<std::uint32_t>(counters.Pagefile >> 20);
+    if (record.ProcessId == 0) return e;
+    ScopedKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, record.ProcessId));
+    if (!process) return e;
+    e.RunTimeMs = ProcessRunTimeMs(process.Get());
+    e.PriorityClass = static_cast<std::int32_t>(::GetPriorityClass(process.Get()));
+    if (auto gui = Entry<GetGuiResourcesFn>(InventoryApi().GetGuiResources)) {
+        e.GdiObjects = static_cast<std::int32_t>(gui(process.Get(), GR_GDIOBJECTS));
+        e.UserObjects = static_cast<std::int32_t>(gui(process.Get(), GR_USEROBJECTS));
+    }
+    return e;
+}
+
+TProcessEntry GatherOne(const TSystemProcessRecord& record, const std::wstring& system_dir) {
+    TMemoryCounters counters;
+    if (!record.HasImageName) return MakeEntry(L"Idle", record, counters);
+    std::wstring path = record.ImageName;
+    ScopedKernelHandle process(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, record.ProcessId));
+    if (process) {
+        std::wstring image = ProcessImagePath(process.Get());
+        path = image.empty() ? record.ImageName : RewriteNativeImagePath(image, system_dir);
+        counters = ProcessMemoryCounters(process.Get());
+    }
+    return MakeEntry(path, record, counters);
+}
+
+template <typename Build>
+std::wstring OrError(Build build) {
+    try {
+        return build();
+    } catch (...) {
+        return L"error";
+    }
+}
+
+// ---- modules ----
+
+bool QueryVersionValue(std::vector<unsigned char>& block, const wchar_t* sub_block, void*& data, UINT& length) {
+    data = nullptr;
+    length = 0;
+    return ::VerQueryValueW(block.data(), sub_block, &data, &length) != FALSE && data != nullptr;
+}
+
+}  // namespace
+
+std::wstring LongPathForm(const std::wstring& path) {
+    wchar_t buffer[kPathCapacity + 1] = {};
+    DWORD length = ::GetLongPathNameW(path.c_str(), buffer, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) return path;
+    return std::wstring(buffer, length);
+}
+
+std::wstring ProcessImagePathFromDevice(HANDLE process) {
+    auto query = Entry<GetProcessImageFileNameWFn>(InventoryApi().GetProcessImageFileNameW);
+    if (query == nullptr) return std::wstring();
+    wchar_t buffer[kPathCapacity + 1] = {};
+    std::wstring device_path = BufferText(buffer, query(process, buffer, kPathCapacity));
+    if (device_path.empty()) return std::wstring();
+    return DevicePathToDrivePath(device_path, DosDevices());
+}
+
+std::wstring ProcessImagePath(HANDLE process) {
+    try {
+        std::wstring path = FullImageName(process);
+        if (path.empty()) path = ProcessImagePathFromDevice(process);
+        if (path.empty()) path = ModuleFileNameEx(process);
+        return path.empty() ? path : LongPathForm(path);
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+std::vector<TProcessEntry> GatherProcesses() {
+    std::vector<TProcessEntry> entries;
+    std::vector<unsigned char> buffer;
+    if (!QueryProcessBuffer(buffer)) return entries;
+    EnableDebugPrivilege();
+    auto records = ParseProcessRecords(buffer.data(), buffer.size(),
+                                       static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer.data())));
+    buffer = std::vector<unsigned char>();
+    entries.reserve(std::max<std::size_t>(64, records.size()));
+    const std::wstring system_dir = SystemDirectory();
+    for (const auto& record : records) entries.push_back(GatherOne(record, system_dir));
+    return entries;
+}
+
+wchar_t InventoryDecimalSeparator() {
+    static const wchar_t separator = [] {
+        char buffer[8] = {};
+        if (::GetLocaleInfoA(::GetThreadLocale(), LOCALE_SDECIMAL, buffer, sizeof buffer) <= 0 || buffer[0] == 0) {
+            return L',';
+        }
+        wchar_t wide[2] = {};
+        if (::MultiByteToWideChar(CP_ACP, 0, buffer, 1, wide, 1) != 1) return L',';
+        return wide[0];
+    }();
+    return separator;
+}
+
+std::wstring MemoryStatusText() {
+    return OrError([] {
+        TMemoryFigures figures;
+        std::wstring windows = WindowsDirectory();
+        std::wstring root = windows.empty() ? std::wstring(L"C:\\") : windows.substr(0, 3);
+        ULARGE_INTEGER available, total, free;
+        if (::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free)) {
+            figures.DiskFree = free.QuadPart;
+            figures.DiskTotal = total.QuadPart;
+        }
+        auto status_ex = ProcAs<GlobalMemoryStatusExFn>(LookupLoadedProc(L"kernel32.dll", "GlobalMemoryStatusEx"));
+        if (status_ex != nullptr) {
+            MEMORYSTATUSEX status = {};
+            status.dwLength = sizeof status;
+            status_ex(&status);
+            figures.AvailVirtual = status.ullAvailVirtual;
+            figures.TotalVirtual = status.ullTotalVirtual;
+            figures.AvailPageFile = status.ullAvailPageFile;
+            figures.TotalPageFile = status.ullTotalPageFile;
+        } else {
+            MEMORYSTATUS status = {};
+            status.dwLength = sizeof status;
+            ::GlobalMemoryStatus(&status);
+            figures.AvailVirtual = status.dwAvailVirtual;
+            figures.TotalVirtual = status.dwTotalVirtual;
+            figures.AvailPageFile = status.dwAvailPageFile;
+            figures.TotalPageFile = status.dwTotalPageFile;
+        }
+        return FormatMemoryText(figures, InventoryDecimalSeparator());
+    });
+}
+
+std::wstring AtomTableText() {
+    return OrError([] {
+        TAtomCensus census;
+        std::vector<wchar_t> buffer(1024 + 1);
+        const int capacity = 1024;
+        for (unsigned atom = 0xC000; atom <= 0xFFFF; ++atom) {
+            UINT length = ::GlobalGetAtomNameW(static_cast<ATOM>(atom), buffer.data(), capacity);
+            if (length > 0) census.AddGlobalAtom(std::wstring(buffer.data(), length));
+            int registered = ::GetClipboardFormatNameW(atom, buffer.data(), capacity);
+            if (registered > 0) census.AddRegisteredName(std::wstring(buffer.data(), registered));
+        }
+        return census.Text();
+    });
+}
+
+std::wstring DesktopHeapText() {
+    return OrError([] {
+        ScopedRegKey key;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSubSystemsKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+            return std::wstring();
+        }
+        DWORD type = 0;
+        DWORD size = 0;
+        if (::RegQueryValueExW(key.Get(), L"Windows", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+            size == 0) {
+            return std::wstring();
+        }
+        // Twice the reported size, zero-filled: the text always ends in a NUL.
+        std::vector<unsigned char> data(static_cast<std::size_t>(size) * 2, 0);
+        DWORD bytes = static_cast<DWORD>(data.size());
+        if (::RegQueryValueExW(key.Get(), L"Windows", nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS) {
+            return std::wstring();
+        }
+        if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return std::wstring();
+        const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+        return std::wstring(text, std::find(text, text + data.size() / sizeof(wchar_t), L'\0'));
+    });
+}
+
+std::wstring GetProcessListText() {
+    std::wstring lines = FormatProcessLines(GatherProcesses(), InventoryDecimalSeparator());
+    return ComposeProcessText(lines, MemoryStatusText(), AtomTableText(), DesktopHeapText());
+}
+
+void AddProcesses(TStringList& lines) {
+    lines.push_back(SectionBanner());
+    lines.push_back(GetProcessListText());
+}
+
+std::wstring ModuleFileVersionText(const std::wstring& path) {
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return std::wstring();
+    std::vector<unsigned char> block(size);
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return std::wstring();
+
+    TModuleVersionFacts facts;
+    void* data = nullptr;
+    UINT length = 0;
+    if (QueryVersionValue(block, L"\\", data, length) && length >= sizeof(VS_FIXEDFILEINFO)) {
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+        facts.HasFixedInfo = true;
+        facts.FileVersionMS = fixed->dwFileVersionMS;
+        facts.FileVersionLS = fixed->dwFileVersionLS;
+    }
+    if (QueryVersionValue(block, L"\\VarFileInfo\\Translation", data, length) && length >= 2 * sizeof(WORD)) {
+        const auto* words = static_cast<const WORD*>(data);
+        facts.HasTranslation = true;
+        std::wstring key = ModuleFileVersionKey(words[0], words[1]);
+        if (QueryVersionValue(block, key.c_str(), data, length)) {
+            const auto* text = static_cast<const wchar_t*>(data);
+            facts.StringFileVersion = std::wstring(text, std::find(text, text + length, L'\0'));
+        }
+    }
+    return ModuleVersionText(facts);
+}
+
+bool FileCrc32(const std::wstring& path, std::uint32_t& crc) {
+    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size)) return false;
+    ScopedKernelHandle mapping(::CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return false;
+    const auto total = static_cast<std::uint64_t>(size.QuadPart);
+    std::uint32_t value = kCrc32Initial;
+    for (std::uint64_t offset = 0; offset < total; offset += kCrcViewSize) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kCrcViewSize, total - offset));
+        ScopedMappedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
+                                              static_cast<DWORD>(offset), length));
+        if (!view) return false;
+        value = Crc32Update(value, view.Get(), length);
+    }
+    crc = value;
+    return true;
+}
+
+std::vector<TModuleEntry> GatherModules() {
+    std::wstring windows = WindowsDirectory();
+    if (windows.empty()) windows = L":\\window";
+    std::vector<TModuleEntry> modules;
+    modules.reserve(32);
+    MEMORY_BASIC_INFORMATION region;
+    std::uintptr_t address = 0;
+    const void* previous_base = nullptr;
+    while (::VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) == sizeof region) {
+        wchar_t name[kPathCapacity + 1] = {};
+        if (region.State == MEM_COMMIT && region.AllocationBase == region.BaseAddress &&
+            region.AllocationBase != previous_base &&
+            ::GetModuleFileNameW(static_cast<HMODULE>(region.AllocationBase), name, kPathCapacity) > 0) {
+            std::wstring path = LongPathForm(name);
+            std::uint32_t crc = 0;
+            bool has_crc = IsOutsideWindowsFolder(path, windows) && FileCrc32(path, crc);
+            TModuleEntry entry;
+            entry.Base = reinterpret_cast<std::uintptr_t>(region.AllocationBase);
+            entry.Details = ModuleDetails(ModuleFileVersionText(path), has_crc, crc);
+            SplitAtLastBackslash(path, entry.Folder, entry.Name);
+            modules.push_back(std::move(entry));
+        }
+        previous_base = region.AllocationBase;
+        std::uintptr_t next = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (next <= address) break;
+        address = next;
+    }
+    return modules;
+}
+
+std::wstring GetModuleListText() { return FormatModuleLines(GatherModules()); }
+
+void RegisterInventorySections() {
+    RegisterReportSection(L"processes", L"list of running processes", GetProcessListText);
+    RegisterReportSection(L"modules", L"list of loaded modules", GetModuleListText);
+}
+
+void UnregisterInventorySections() {
+    UnregisterReportSection(L"processes");
+    UnregisterReportSection(L"modules");
+}
+
+}  // namespace vantrel

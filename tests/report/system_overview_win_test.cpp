@@ -1,0 +1,112 @@
+#include "report/system_overview_win.h"
+
+#include "platform/text.h"
+#include "platform/win.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+namespace vantrel {
+namespace {
+
+using vantrel_test::Printable;
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t buffer[1024] = {};
+    DWORD n = ::GetEnvironmentVariableW(name, buffer, 1024);
+    return n > 0 && n < 1024 ? std::wstring(buffer, n) : std::wstring();
+}
+
+// The value after "label:\t", checked against a pattern.
+std::wstring Value(const std::wstring& line, const std::wstring& label) {
+    EXPECT_TRUE(StartsWith(line, label + L":\t")) << Printable(line);
+    return line.substr(std::min(line.size(), label.size() + 2));
+}
+
+std::uint64_t Number(const std::wstring& value, const wchar_t* pattern) {
+    std::wsmatch match;
+    if (!std::regex_match(value, match, std::wregex(pattern))) {
+        ADD_FAILURE() << Printable(value);
+        return 0;
+    }
+    return std::stoull(match[1].str());
+}
+
+TEST(SystemOverview, EveryLineInOrderWithTheValuesOfThisSystem) {
+    TStringList lines = BuildSystemOverview();
+    ASSERT_EQ(lines.size(), 20u);
+    EXPECT_EQ(lines[0], std::wstring(81, L'*'));
+
+    std::wstring os_name = Value(lines[1], L"OS Name");
+    EXPECT_TRUE(std::regex_match(os_name, std::wregex(L"Windows [^ ].* x64( .*)?"))) << Printable(os_name);
+    Number(Value(lines[2], L"OS Version"), LR"((\d+)\.\d+\.\d+)");
+    EXPECT_NE(os_name.find(Value(lines[3], L"SP Version")), std::wstring::npos);  // the same service pack
+    EXPECT_EQ(Value(lines[4], L"system lan"), L"English");
+    EXPECT_TRUE(EqualsNoCaseAscii(Value(lines[5], L"ComputerName"), Environment(L"COMPUTERNAME")));
+    EXPECT_EQ(Value(lines[6], L"OS Type"), L"64bit");
+
+    const wchar_t* kMegabytes = LR"((\d+) MB)";
+    std::uint64_t memory = Number(Value(lines[7], L"Memory Size"), kMegabytes);
+    std::uint64_t free_memory = Number(Value(lines[8], L"Free Size"), kMegabytes);
+    std::uint64_t virtual_size = Number(Value(lines[9], L"VMemory Size"), kMegabytes);
+    std::uint64_t virtual_free = Number(Value(lines[10], L"VFree Size"), kMegabytes);
+    Number(Value(lines[11], L"VFreeExt Size"), kMegabytes);
+    std::uint64_t page_file = Number(Value(lines[12], L"PF Size"), kMegabytes);
+    std::uint64_t page_file_free = Number(Value(lines[13], L"PF Free"), kMegabytes);
+    EXPECT_GT(memory, 0u);
+    EXPECT_LE(free_memory, memory);
+    EXPECT_EQ(virtual_size, 2047u);  // 2 GiB less the 64 KiB guard regions, truncated
+    EXPECT_LE(virtual_free, virtual_size);
+    EXPECT_GT(page_file, 0u);
+    EXPECT_LE(page_file_free, page_file);
+
+    EXPECT_EQ(Value(lines[14], L"System Drive"), L"C:");
+    const wchar_t* kGigabytes = LR"((\d+)\.\d\d GB)";
+    std::uint64_t total_space = Number(Value(lines[15], L"Total Space"), kGigabytes);
+    std::uint64_t free_space = Number(Value(lines[16], L"Free Space"), kGigabytes);
+    EXPECT_LE(free_space, total_space);
+
+    std::wstring user = Environment(L"USERNAME");
+    ASSERT_FALSE(user.empty());
+    std::wstring users = Value(lines[17], L"Cur Users");
+    EXPECT_TRUE(EqualsNoCaseAscii(users, user + L"[" + user + L"]")) << Printable(users);
+    // Wine gives every process the high level.
+    EXPECT_EQ(Value(lines[18], L"User Level"), L"3000");
+    EXPECT_EQ(lines[19], L"");
+}
+
+TEST(SystemOverview, AddAppendsTheLinesAfterWhatIsThere) {
+    TStringList lines = {L"Version:1.1.0.298"};
+    AddSystemOverview(lines);
+    ASSERT_EQ(lines.size(), 21u);
+    EXPECT_EQ(lines[1], std::wstring(81, L'*'));
+    EXPECT_EQ(lines.back(), L"");
+}
+
+TEST(SystemOverview, OperatingSystemIsTheTrueVersionAndStaysTheSame) {
+    TOS first = QueryOS();
+    TOS second = QueryOS();
+    EXPECT_TRUE(first.IsWinNT);
+    EXPECT_FALSE(first.IsWin9x);
+    EXPECT_TRUE(first.IsX64);
+    EXPECT_EQ(first.NTKind, first.OSKind);
+    EXPECT_EQ(first.Description, second.Description);
+    EXPECT_EQ(first.BuildNumber, second.BuildNumber);
+    EXPECT_EQ(first.ServicePack, second.ServicePack);
+
+    OSVERSIONINFOEXW reported = {};
+    reported.dwOSVersionInfoSize = sizeof reported;
+    ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&reported)));
+    // This test program declares no supported systems, so the reported
+    // version may be older than the true one, never newer.
+    EXPECT_GE(first.MajorVersion * 100 + first.MinorVersion, reported.dwMajorVersion * 100 + reported.dwMinorVersion);
+    EXPECT_TRUE(IsRunningUnderWow64());
+    EXPECT_EQ(GetSystemLanguage(), "English");
+}
+
+}  // namespace
+}  // namespace vantrel
