@@ -1,6 +1,8 @@
 #include "report/report_job_win.h"
 
 #include "app/geninfo_protocol.h"
+#include "collect/apple_libraries_win.h"
+#include "collect/product_files_win.h"
 #include "platform/datetime.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
@@ -206,7 +208,9 @@ TReportStages DefaultReportStages() {
     stages.LoadWow64Functions = LoadWow64Functions;
     stages.AddSystemOverview = AddSystemOverview;
     stages.AddProcesses = AddProcesses;
+    stages.CaptureAppleLibraries = [] { CaptureAppleLibraries(); };
     stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
+    stages.CollectProductFiles = [](const std::wstring& work_dir) { CollectProductFiles(work_dir); };
     return stages;
 }
 
