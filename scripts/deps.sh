@@ -5,11 +5,13 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest python3            # native build and tests
+  zlib1g-dev                                           # zlib for the native build of the pure code
   g++-mingw-w64-i686 binutils-mingw-w64-i686           # the Windows cross compilers (win32 and posix)
   libz-mingw-w64-dev                                   # zlib for the product, linked statically
   wine wine32 wine64                                   # the test bed
   xvfb xdotool imagemagick x11-utils                   # GUI tests: display, clicks, screenshots
   unzip p7zip-full libarchive-tools zip                # independent archive readers; zip for benchmarks
+  time                                                 # peak memory in the benchmarks
   procps
 )
 

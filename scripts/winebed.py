@@ -129,7 +129,17 @@ def desktop_dir(prefix):
 
 
 def temp_dir(prefix):
-    return os.path.join(user_dir(prefix), "AppData", "Local", "Temp")
+    """The user's temporary folder: the TEMP value of the prefix's user
+    environment (Wine 8 puts it at C:\\users\\<user>\\Temp)."""
+    try:
+        with open(os.path.join(prefix, "user.reg"), encoding="utf-8", errors="replace") as reg:
+            for line in reg:
+                if line.startswith('"TEMP"="'):
+                    value = line.strip()[len('"TEMP"="'):-1].replace("\\\\", "\\")
+                    return unix_path(prefix, value)
+    except OSError:
+        pass
+    return os.path.join(user_dir(prefix), "Temp")
 
 
 class Display:

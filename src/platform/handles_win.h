@@ -83,6 +83,11 @@ struct LocalMemoryTraits {
     static Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::LocalFree(h); }
 };
+struct ServiceHandleTraits {  // service control manager and service handles
+    using Handle = SC_HANDLE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::CloseServiceHandle(h); }
+};
 
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFileHandle = ScopedHandle<FileHandleTraits>;
@@ -91,5 +96,6 @@ using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
 using ScopedMappedView = ScopedHandle<MappedViewTraits>;
 using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
+using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
 
 }  // namespace vantrel

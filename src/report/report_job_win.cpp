@@ -11,9 +11,13 @@
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
 #include "platform/wow64_win.h"
+#include "report/autoruns.h"
+#include "report/installed_files.h"
 #include "report/process_inventory_win.h"
+#include "report/services.h"
 #include "report/system_info_win.h"
 #include "report/system_overview_win.h"
+#include "zip/zip_writer.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -208,9 +212,14 @@ TReportStages DefaultReportStages() {
     stages.LoadWow64Functions = LoadWow64Functions;
     stages.AddSystemOverview = AddSystemOverview;
     stages.AddProcesses = AddProcesses;
+    stages.AddServices = AddServices;
+    stages.BuildAutoruns = []() { return BuildAutoruns(); };
+    stages.LoadInstallDir = LoadInstallDir;
+    stages.AddInstalledFiles = AddInstalledFiles;
     stages.CaptureAppleLibraries = [] { CaptureAppleLibraries(); };
     stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
     stages.CollectProductFiles = [](const std::wstring& work_dir) { CollectProductFiles(work_dir); };
+    stages.ZipFolder = ZipFolder;
     return stages;
 }
 

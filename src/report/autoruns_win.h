@@ -1,0 +1,50 @@
+// The readers of the autoruns section: registry launch points opened with
+// KEY_READ and no registry-view flag (a 32-bit process on 64-bit Windows
+// sees the redirected machine-wide keys), the Startup folders, and shortcut
+// files resolved through the shell-link object.
+#pragma once
+
+#include "platform/text.h"
+#include "platform/win.h"
+#include "report/autoruns.h"
+
+#include <string>
+
+namespace vantrel {
+
+// The text of value `name` of an open key: empty when the value is missing
+// or its data is empty; REG_SZ and REG_EXPAND_SZ up to the first NUL, not
+// expanded. Any other type raises ERegistryException
+// "Invalid data type for '<name>'".
+std::wstring ReadTextValue(HKEY key, const std::wstring& name);
+
+// One line per value of root\key, "name=text", in registry order; nothing
+// when the key cannot be opened.
+void AddNamedValues(HKEY root, const std::wstring& key, TStringList& lines);
+
+// The rundll32 lines of every value of every subkey of root\key.
+void AddRunOnceEx(HKEY root, const std::wstring& key, TStringList& lines);
+
+// The items of the delimited value root\key\value that are not blank.
+void AddDelimitedValue(HKEY root, const std::wstring& key, const std::wstring& value, TStringList& lines);
+
+// As AddDelimitedValue, but a first item that names `default_program`
+// (bare, or in the system or Windows folder of `context`) is left out.
+void AddLogonProgramValue(HKEY root, const std::wstring& key, const std::wstring& value,
+                          const std::wstring& default_program, const TAutorunsContext& context,
+                          TStringList& lines);
+
+// The files below a Startup folder: shortcuts as their resolved line, other
+// files with their full path, "desktop.ini" and "Thumbs.db" left out.
+// Nothing for an empty folder text.
+void AddStartupFolder(const std::wstring& folder, TStringList& lines);
+
+// The target of a shortcut file in double quotes, one space, its arguments.
+// Raises EToolError when the shell-link object cannot be made.
+std::wstring ResolveShellLink(const std::wstring& link_file);
+
+// The folders and WOW64 state of the running process: the report's folder
+// object's Startup, Windows and system folders, the all-users Startup folder.
+TAutorunsContext CurrentAutorunsContext();
+
+}  // namespace vantrel

@@ -1,0 +1,71 @@
+// The installed-files inventory: the product's install folder from its
+// uninstall entry, and one line per file below it with version, MD5 digest
+// and last-write time. The line format, the exclusion rules and the folder
+// walk are pure code (installed_files.cpp); the functions that touch the
+// registry and the disk are in installed_files_win.cpp.
+#pragma once
+
+#include "platform/datetime.h"
+#include "platform/text.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// One inventory line: relative path, "   Ver:" version, "   MD5:" digest,
+// "   DT:" and the time as the report prints dates (short date, then the
+// long time unless it is exactly midnight).
+std::wstring FormatInventoryLine(const std::wstring& relative_path, const std::wstring& version,
+                                 const std::wstring& digest, const TDateTimeParts& written,
+                                 const TLocaleFormats& locale);
+
+// True when `path` lies in the "iTunes.Resources" subfolder of `folder`
+// (which ends with a backslash): a case-sensitive substring test.
+bool IsInResourcesFolder(const std::wstring& path, const std::wstring& folder);
+
+// `path` relative to `folder` (which ends with a backslash); the path
+// unchanged when it does not start with the folder.
+std::wstring RelativeToFolder(const std::wstring& path, const std::wstring& folder);
+
+// The install folder with a trailing backslash: `install_location` when not
+// empty, else the folder of `module_path`.
+std::wstring InstallDirFrom(const std::wstring& install_location, const std::wstring& module_path);
+
+// One entry of a folder listing.
+struct TDirEntry {
+    std::wstring Name;
+    bool IsFolder = false;
+    bool IsReparsePoint = false;  // a junction or symbolic link
+};
+
+// Lists a folder (given with a trailing backslash) in the file system's
+// order, "." and ".." included or not; an unreadable folder lists nothing.
+using TDirectoryLister = std::function<std::vector<TDirEntry>(const std::wstring& folder)>;
+
+// Appends the full paths of all files below `folder` to `list`: depth first,
+// each folder in the lister's order, a subfolder's files inserted where the
+// subfolder was met. Folders named ".svn" (exact case) and folders that are
+// reparse points are not entered. Nothing for an empty folder text.
+void WalkFiles(const std::wstring& folder, TStringList& list, const TDirectoryLister& lister);
+
+// WalkFiles over the real file system, every attribute admitted.
+void ListFilesRecursive(const std::wstring& folder, TStringList& list);
+
+// The file's last-write time in local time, or the zero date-time when its
+// attributes cannot be read.
+TDateTimeParts FileLastWriteTime(const std::wstring& file_name);
+
+// Sets InstallDir from the uninstall entry's "InstallLocation" (32-bit view),
+// else the tool's own folder, with a trailing backslash. A value that is
+// not text raises the registry error, which passes to the caller.
+void LoadInstallDir();
+
+// Appends the inventory of `folder` to `lines`, opened by the banner when
+// `banner` is set: nothing when the folder is missing or holds no file.
+// Files in its "iTunes.Resources" subfolder are left out. Never throws: an
+// error ends the inventory with the lines made so far.
+void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner);
+
+}  // namespace vantrel

@@ -1,0 +1,93 @@
+#include "report/installed_files.h"
+
+#include "platform/file_io_win.h"
+#include "platform/handles_win.h"
+#include "platform/md5.h"
+#include "platform/registry_win.h"
+#include "platform/system_locale_win.h"
+#include "platform/version_info.h"
+#include "report/report_job_win.h"
+#include "report/system_overview.h"
+
+namespace vantrel {
+
+namespace {
+
+const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel_is1";
+const wchar_t kInstallLocation[] = L"InstallLocation";
+
+// A folder's entries in the file system's order, every attribute admitted.
+std::vector<TDirEntry> ListDirectory(const std::wstring& folder) {
+    std::vector<TDirEntry> entries;
+    WIN32_FIND_DATAW data;
+    ScopedFindHandle find(::FindFirstFileW((folder + L"*.*").c_str(), &data));
+    if (!find) return entries;
+    do {
+        TDirEntry entry;
+        entry.Name = data.cFileName;
+        entry.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.IsReparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entries.push_back(std::move(entry));
+    } while (::FindNextFileW(find.Get(), &data));
+    return entries;
+}
+
+}  // namespace
+
+void ListFilesRecursive(const std::wstring& folder, TStringList& list) { WalkFiles(folder, list, ListDirectory); }
+
+TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    FILETIME local;
+    SYSTEMTIME fields;
+    if (!::GetFileAttributesExW(file_name.c_str(), GetFileExInfoStandard, &data) ||
+        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &fields)) {
+        return TDateTimeParts();
+    }
+    TDateTimeParts parts;
+    parts.Year = fields.wYear;
+    parts.Month = fields.wMonth;
+    parts.Day = fields.wDay;
+    parts.Hour = fields.wHour;
+    parts.Minute = fields.wMinute;
+    parts.Second = fields.wSecond;
+    parts.Milliseconds = fields.wMilliseconds;
+    return parts;
+}
+
+void LoadInstallDir() {
+    InstallDir.clear();
+    std::wstring location;
+    {
+        TRegistry registry;
+        registry.SetRootHandle(HKEY_LOCAL_MACHINE);
+        registry.AutoView = false;  // the product's 32-bit installer writes the 32-bit view
+        if (registry.OpenKeyForRead(kUninstallKey) && registry.HasValue(kInstallLocation)) {
+            location = registry.ReadText(kInstallLocation);
+        }
+    }
+    InstallDir = InstallDirFrom(location, GetModulePath());
+}
+
+void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner) {
+    try {
+        if (!DirectoryExists(folder)) return;
+        TStringList files;
+        ListFilesRecursive(folder, files);
+        if (files.empty()) return;
+        if (banner) lines.push_back(SectionBanner());
+        const std::wstring base = IncludeTrailingBackslash(folder);
+        for (const std::wstring& path : files) {
+            if (IsInResourcesFolder(path, base)) continue;
+            const TDateTimeParts written = FileLastWriteTime(path);
+            const std::wstring relative = RelativeToFolder(path, base);
+            const std::wstring version = GetFileVersionNumber(path);
+            const std::wstring digest = FileMD5Hex(path);
+            lines.push_back(FormatInventoryLine(relative, version, digest, written, UserLocale()));
+        }
+    } catch (...) {
+        // The inventory ends here; the lines made so far stay.
+    }
+}
+
+}  // namespace vantrel

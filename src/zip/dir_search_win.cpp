@@ -1,0 +1,46 @@
+#include "zip/dir_search_win.h"
+
+#include "platform/text.h"
+#include "zip/zip_names.h"
+
+namespace vantrel {
+
+TDirSearch::TDirSearch(const std::wstring& folder, DWORD attributes, bool recurse, const std::wstring& pattern)
+    : attributes_(attributes), recurse_(recurse), pattern_(pattern) {
+    Enter(IncludeTrailingBackslash(folder));
+}
+
+void TDirSearch::Enter(const std::wstring& folder) {
+    TLevel level;
+    level.Folder = folder;
+    level.Find.Reset(::FindFirstFileW((folder + L"*.*").c_str(), &level.Data));
+    level.Pending = true;
+    if (level.Find) stack_.push_back(std::move(level));
+}
+
+std::wstring TDirSearch::Next() {
+    const DWORD passed_over = (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~attributes_;
+    while (!stack_.empty()) {
+        TLevel& top = stack_.back();
+        if (!top.Pending && !::FindNextFileW(top.Find.Get(), &top.Data)) {
+            stack_.pop_back();
+            continue;
+        }
+        top.Pending = false;
+        const std::wstring name = top.Data.cFileName;
+        const DWORD attributes = top.Data.dwFileAttributes;
+        if (name == L"." || name == L".." || (attributes & passed_over) != 0) continue;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            const std::wstring folder = top.Folder + name + L"\\";
+            if (recurse_) Enter(folder);  // invalidates `top`
+            last_attributes_ = attributes;
+            return folder;
+        }
+        if (!WildcardMatch(pattern_, name)) continue;
+        last_attributes_ = attributes;
+        return top.Folder + name;
+    }
+    return std::wstring();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,63 @@
+// File access of the zip writer: the archive file, the files it packs, and
+// the system's code pages for entry names.
+#pragma once
+
+#include "platform/handles_win.h"
+#include "zip/zip_archive.h"
+
+#include <string>
+
+namespace vantrel {
+
+// The archive being written. Created (an existing file replaced) without
+// sharing, so nothing else, the walk of the writer included, reads it half
+// written. Unless Keep is called, the destructor closes and deletes it.
+class TArchiveFile : public TArchiveSink {
+public:
+    // Throws EToolError when the file cannot be created.
+    explicit TArchiveFile(const std::wstring& path);
+    ~TArchiveFile() override;
+    TArchiveFile(const TArchiveFile&) = delete;
+    TArchiveFile& operator=(const TArchiveFile&) = delete;
+
+    void Write(const void* data, std::size_t size) override;
+    std::uint64_t Size() const override { return size_; }
+    void Overwrite(std::uint64_t offset, const void* data, std::size_t size) override;
+
+    // Closes the finished archive and keeps it.
+    void Keep();
+
+private:
+    void WriteAll(const void* data, std::size_t size);
+    void Seek(std::uint64_t offset);
+
+    std::wstring path_;
+    ScopedFileHandle file_;
+    std::uint64_t size_ = 0;
+    bool keep_ = false;
+};
+
+// A file to pack, opened for reading only while others may go on reading
+// and writing it.
+class TSourceFile : public TPieceReader {
+public:
+    // False when the file no longer exists or cannot be opened.
+    bool Open(const std::wstring& path);
+    // What the open file says now: attributes, size, last write time as
+    // MS-DOS local time (0xFFFFFFFF when it cannot be read).
+    TMemberInfo Describe(const TEncodedName& name) const;
+    // Throws EToolError when a read fails.
+    std::size_t Read(char* buffer, std::size_t size) override;
+
+private:
+    std::wstring path_;
+    ScopedFileHandle file_;
+};
+
+// The ANSI and OEM code pages of the system.
+const TNameCodePages& SystemNameCodePages();
+
+// `text` in upper case as the system's letter case rules give it.
+std::wstring UpperCaseText(const std::wstring& text);
+
+}  // namespace vantrel

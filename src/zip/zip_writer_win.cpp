@@ -1,0 +1,117 @@
+#include "zip/zip_writer.h"
+
+#include "platform/file_io_win.h"
+#include "platform/win.h"
+#include "zip/dir_search_win.h"
+#include "zip/zip_files_win.h"
+#include "zip/zip_parallel_win.h"
+
+#include <algorithm>
+#include <set>
+
+namespace vantrel {
+
+namespace {
+
+const unsigned kMaxThreads = 8;
+
+unsigned ProcessorCount() {
+    SYSTEM_INFO info;
+    ::GetSystemInfo(&info);
+    return std::max<unsigned>(1, info.dwNumberOfProcessors);
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    return (path.size() >= 2 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
+}
+
+}  // namespace
+
+void TZipWriter::SetStorePaths(bool value) {
+    store_paths_ = value;
+    if (!value) relative_paths_ = false;
+}
+
+void TZipWriter::SetRelativePaths(bool value) {
+    relative_paths_ = value;
+    if (value) {
+        store_paths_ = true;
+        Recurse = true;
+    }
+}
+
+void TZipWriter::SetRootDir(const std::wstring& folder) {
+    root_dir_ = folder.empty() ? folder : IncludeTrailingBackslash(folder);
+}
+
+namespace {
+
+// Expands the masks of `writer` into the files to pack, in walk order.
+std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
+    DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_DIRECTORY;
+    if (writer.IncludeHiddenFiles) attributes |= FILE_ATTRIBUTE_HIDDEN;
+    if (writer.IncludeSysFiles) attributes |= FILE_ATTRIBUTE_SYSTEM;
+    const std::wstring archive = UpperCaseText(FullPath(writer.ZipName));
+    const std::wstring root = writer.RootDir();
+
+    std::vector<TSelectedFile> files;
+    std::set<std::wstring> seen;
+    for (const std::wstring& mask : writer.FilesList) {
+        std::wstring folder, pattern;
+        SplitAtLastBackslash(mask, folder, pattern);
+        if (folder.empty()) folder = root;
+        else if (!IsAbsolutePath(folder)) folder = root + folder;
+        if (pattern == L"*.*") pattern = L"*";
+
+        TDirSearch search(folder, attributes, writer.Recurse, pattern);
+        for (std::wstring path = search.Next(); !path.empty(); path = search.Next()) {
+            if (path.back() == L'\\') continue;  // folders make no entries
+            const DWORD found = search.LastAttributes();
+            if (!writer.IncludeReadOnlyFiles && (found & FILE_ATTRIBUTE_READONLY)) continue;
+            if (!writer.IncludeArchiveFiles && (found & FILE_ATTRIBUTE_ARCHIVE)) continue;
+            const std::wstring key = UpperCaseText(path);
+            if (key == archive) continue;
+            // Masks that overlap would list a file twice.
+            if (writer.FilesList.size() > 1 && !seen.insert(key).second) continue;
+            const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
+            files.push_back(TSelectedFile{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages())});
+        }
+    }
+    return files;
+}
+
+}  // namespace
+
+int TZipWriter::Zip() {
+    TArchiveFile archive(ZipName);
+    const std::vector<TSelectedFile> files = SelectFiles(*this);
+    TArchiveBuilder builder(archive, PackLevel);
+    const unsigned threads = std::min(Threads == 0 ? ProcessorCount() : Threads, kMaxThreads);
+    if (threads > 1 && files.size() > 1) {
+        PackInParallel(files, builder, PackLevel, threads, BufferBudget);
+    } else {
+        PackSequentially(files, builder);
+    }
+    builder.Finish();
+    archive.Keep();
+    return static_cast<int>(builder.Count());
+}
+
+int ZipFolder(const std::wstring& work_dir, const std::wstring& archive) {
+    return ZipFolderWithThreads(work_dir, archive, 0);
+}
+
+int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads) {
+    TZipWriter writer;
+    writer.Threads = threads;
+    writer.FilesList.assign(1, L"*.*");
+    writer.PackLevel = 9;
+    writer.SetStorePaths(true);
+    writer.SetRelativePaths(true);
+    writer.Recurse = true;
+    writer.SetRootDir(ExcludeTrailingBackslash(work_dir));
+    writer.ZipName = archive;
+    return writer.Zip();
+}
+
+}  // namespace vantrel

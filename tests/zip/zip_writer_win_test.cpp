@@ -1,0 +1,395 @@
+#include "zip/zip_writer.h"
+
+#include "platform/errors.h"
+#include "platform/file_io_win.h"
+#include "platform/handles_win.h"
+#include "platform/text.h"
+#include "support/test_support_win.h"
+#include "support/zip_inspect.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+namespace vantrel {
+namespace {
+
+using vantrel_test::FixtureDir;
+using vantrel_test::InspectZip;
+using vantrel_test::ReadFileBytes;
+using vantrel_test::TempFolder;
+using vantrel_test::TInspectedArchive;
+using vantrel_test::TInspectedEntry;
+using vantrel_test::UniqueSuffix;
+using vantrel_test::WriteFileBytes;
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(random());
+    return s;
+}
+
+std::string LogText(std::size_t n, int seed) {
+    std::string s;
+    for (int line = 0; s.size() < n; ++line) {
+        s += "2016-03-14 08:" + std::to_string((line + seed) % 60) + " SyncEngine step " + std::to_string(line * 7) +
+             "\r\n";
+    }
+    s.resize(n);
+    return s;
+}
+
+void SetAttributes(const std::wstring& path, DWORD attributes) {
+    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), attributes)) << EncodeUtf8(path);
+}
+
+std::map<std::string, const TInspectedEntry*> ByName(const TInspectedArchive& archive) {
+    std::map<std::string, const TInspectedEntry*> entries;
+    for (const auto& e : archive.Entries) entries[e.Name] = &e;
+    return entries;
+}
+
+std::vector<std::string> Names(const TInspectedArchive& archive) {
+    std::vector<std::string> names;
+    for (const auto& e : archive.Entries) names.push_back(e.Name);
+    return names;
+}
+
+// A working folder the way the job leaves it, with things the writer must
+// leave out.
+TEST(ZipFolder, PacksVisibleFilesDepthFirstWithRelativeNames) {
+    TempFolder work(L"zipsel");
+    TempFolder out(L"zipsel_out");
+    const std::wstring w = work.Path();
+    const std::string report = "\xFF\xFE" + std::string("V\0e\0r\0", 6);
+    WriteFileBytes(w + L"Vantrel_Debug_Info.txt", report);
+    WriteFileBytes(w + L"SystemInfo.txt", LogText(70000, 1));
+    WriteFileBytes(w + L"AppPath\\Vantrel.log", LogText(200000, 2));
+    WriteFileBytes(w + L"AppPath\\deep\\er\\empty.log", "");
+    WriteFileBytes(w + L"iTunesDll\\ASL.dll", RandomBytes(5000, 3));
+    WriteFileBytes(w + L"readonly.ini", "[a]\r\nb=1\r\n");
+    WriteFileBytes(w + L"hidden.txt", "h");
+    WriteFileBytes(w + L"system.txt", "s");
+    WriteFileBytes(w + L"Hidden Folder\\inside.txt", "i");
+    WriteFileBytes(w + L"System Folder\\inside.txt", "i");
+    ASSERT_TRUE(::CreateDirectoryW((w + L"EmptyFolder").c_str(), nullptr));
+    SetAttributes(w + L"readonly.ini", FILE_ATTRIBUTE_READONLY);
+    SetAttributes(w + L"hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(w + L"system.txt", FILE_ATTRIBUTE_SYSTEM);
+    SetAttributes(w + L"Hidden Folder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(w + L"System Folder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM);
+
+    const std::wstring zip = out.Path() + L"a.zip";
+    EXPECT_EQ(ZipFolder(w, zip), 6);
+    SetAttributes(w + L"readonly.ini", FILE_ATTRIBUTE_NORMAL);  // so the folder can go
+
+    TInspectedArchive a = InspectZip(ReadFileBytes(zip));
+    // The walk order is the file system's, folders entered where they are met.
+    std::vector<std::string> expected = {"AppPath/deep/er/empty.log", "AppPath/Vantrel.log", "iTunesDll/ASL.dll",
+                                         "readonly.ini", "SystemInfo.txt", "Vantrel_Debug_Info.txt"};
+    EXPECT_EQ(Names(a), expected);
+    for (const auto& e : a.Entries) {
+        SCOPED_TRACE(e.Name);
+        EXPECT_EQ(e.Method, 8);
+        EXPECT_EQ(e.Flags, 0x0002);
+        EXPECT_EQ(e.VersionNeeded, 20);
+        EXPECT_EQ(e.VersionMadeBy, 0x002D);
+        EXPECT_EQ(e.InternalAttributes, 0);
+        std::wstring path = w + DecodeUtf8(e.Name);
+        for (auto& c : path) {
+            if (c == L'/') c = L'\\';
+        }
+        EXPECT_EQ(e.Data, ReadFileBytes(path));
+    }
+    auto entries = ByName(a);
+    EXPECT_EQ(entries["readonly.ini"]->ExternalAttributes & 0xFF, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(entries["SystemInfo.txt"]->ExternalAttributes, static_cast<std::uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(entries["AppPath/deep/er/empty.log"]->CompressedSize, 2u);
+    EXPECT_EQ(entries["AppPath/deep/er/empty.log"]->Crc32, 0u);
+}
+
+struct NameCase {
+    const char* name_utf8;
+    std::string stored;  // the bytes in the archive
+    std::uint16_t flags;
+    std::uint16_t made_by;
+};
+
+// The test prefix runs with ANSI code page 1252 and OEM code page 437.
+TEST(ZipFolder, NamesOutsideTheCodePagesAreStoredInUtf8) {
+    const NameCase cases[] = {
+        {"plain.txt", "plain.txt", 0x0002, 0x002D},
+        {"Caf\xC3\xA9.txt", "Caf\x82.txt", 0x0002, 0x002D},                      // in both: OEM byte
+        {"\xE2\x82\xACuro.txt", "\xE2\x82\xACuro.txt", 0x0802, 0x0B2D},          // 1252 only
+        {"\xCE\xA9mega.txt", "\xCE\xA9mega.txt", 0x0802, 0x0B2D},                 // 437 only
+        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt", 0x0802, 0x0B2D},  // neither
+    };
+    TempFolder work(L"zipnames");
+    TempFolder out(L"zipnames_out");
+    for (const auto& c : cases) WriteFileBytes(work.Path() + DecodeUtf8(c.name_utf8), c.name_utf8);
+    const std::wstring zip = out.Path() + L"n.zip";
+    ASSERT_EQ(ZipFolder(work.Path(), zip), static_cast<int>(std::size(cases)));
+    auto entries = ByName(InspectZip(ReadFileBytes(zip)));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name_utf8);
+        ASSERT_EQ(entries.count(c.stored), 1u);
+        EXPECT_EQ(entries[c.stored]->Flags, c.flags);
+        EXPECT_EQ(entries[c.stored]->VersionMadeBy, c.made_by);
+        EXPECT_EQ(entries[c.stored]->Data, c.name_utf8);
+    }
+}
+
+TEST(ZipFolder, EmptyFolderGivesTheEndRecordAlone) {
+    TempFolder work(L"zipempty");
+    TempFolder out(L"zipempty_out");
+    const std::wstring zip = out.Path() + L"e.zip";
+    EXPECT_EQ(ZipFolder(work.Path(), zip), 0);
+    EXPECT_EQ(ReadFileBytes(zip), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+}
+
+// The archive inside the folder it packs, named in another letter case, is
+// not packed; an old file in its place is replaced.
+TEST(ZipFolder, NeverPacksTheArchiveItselfAndReplacesAnOldOne) {
+    TempFolder work(L"zipself");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    WriteFileBytes(work.Path() + L"Report.ZIP", RandomBytes(100000, 9));
+    EXPECT_EQ(ZipFolder(work.Path(), UpperAscii(work.Path()) + L"report.zip"), 1);
+    TInspectedArchive a = InspectZip(ReadFileBytes(work.Path() + L"Report.ZIP"));
+    EXPECT_EQ(Names(a), std::vector<std::string>{"a.txt"});
+}
+
+TEST(ZipFolder, ArchiveThatCannotBeCreatedRaises) {
+    TempFolder work(L"zipnodir");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    const std::wstring zip = work.Path() + L"missing\\a.zip";
+    EXPECT_THROW(ZipFolder(work.Path(), zip), EToolError);
+    EXPECT_FALSE(DirectoryExists(work.Path() + L"missing"));
+}
+
+void SetWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = hour;
+    st.wMinute = minute;
+    st.wSecond = second;
+    FILETIME local, utc;
+    ASSERT_TRUE(::SystemTimeToFileTime(&st, &local));
+    ASSERT_TRUE(::LocalFileTimeToFileTime(&local, &utc));
+    ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    ASSERT_TRUE(file.Valid());
+    ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &utc));
+}
+
+TEST(ZipFolder, LastWriteTimeInLocalMsDosForm) {
+    TempFolder work(L"ziptime");
+    TempFolder out(L"ziptime_out");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    WriteFileBytes(work.Path() + L"b.txt", "b");
+    SetWriteTime(work.Path() + L"a.txt", 2016, 3, 14, 8, 30, 41);
+    SetWriteTime(work.Path() + L"b.txt", 1975, 6, 1, 12, 0, 0);
+    const std::wstring zip = out.Path() + L"t.zip";
+    ASSERT_EQ(ZipFolder(work.Path(), zip), 2);
+    auto entries = ByName(InspectZip(ReadFileBytes(zip)));
+    EXPECT_EQ(entries["a.txt"]->DosDateTime, (((36u << 9) | (3u << 5) | 14u) << 16) | (8u << 11) | (30u << 5) | 20u);
+    EXPECT_EQ(entries["b.txt"]->DosDateTime, 0x00210000u);  // before 1980: the format's first day
+}
+
+// The writer as ZipFolder sets it up.
+TZipWriter FolderWriter(const std::wstring& work_dir, const std::wstring& zip) {
+    TZipWriter writer;
+    writer.FilesList.assign(1, L"*.*");
+    writer.PackLevel = 9;
+    writer.SetRelativePaths(true);
+    writer.SetRootDir(ExcludeTrailingBackslash(work_dir));
+    writer.ZipName = zip;
+    return writer;
+}
+
+// A folder with files of many sizes: every thread count and buffer budget
+// writes the same bytes (a small budget makes the threads wait for the
+// writer).
+TEST(ZipWriter, ArchiveIsTheSameWhateverTheThreadsAndTheirBuffer) {
+    TempFolder work(L"zipthreads");
+    TempFolder out(L"zipthreads_out");
+    for (int i = 0; i < 40; ++i) {
+        const std::wstring folder = work.Path() + L"d" + DecimalText(static_cast<std::int64_t>(i % 5)) + L"\\";
+        const std::size_t size = static_cast<std::size_t>(i) * i * 150;
+        WriteFileBytes(folder + L"f" + DecimalText(static_cast<std::int64_t>(i)) + L".bin",
+                       i % 3 == 0 ? RandomBytes(size, i) : LogText(size, i));
+    }
+    WriteFileBytes(work.Path() + L"big.log", LogText(1 << 20, 7));
+    WriteFileBytes(work.Path() + L"big.bin", RandomBytes(300000, 8));
+    struct Case {
+        unsigned threads;
+        std::size_t budget;
+    };
+    const Case cases[] = {{1, 32u << 20}, {2, 32u << 20}, {2, 100000}, {3, 1}, {8, 300000}};
+    std::string first;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.threads) + " threads, budget " + std::to_string(c.budget));
+        const std::wstring zip = out.Path() + L"t.zip";
+        TZipWriter writer = FolderWriter(work.Path(), zip);
+        writer.Threads = c.threads;
+        writer.BufferBudget = c.budget;
+        EXPECT_EQ(writer.Zip(), 42);
+        const std::string bytes = ReadFileBytes(zip);
+        if (first.empty()) {
+            first = bytes;
+            EXPECT_EQ(InspectZip(bytes).Entries.size(), 42u);
+        } else {
+            EXPECT_TRUE(bytes == first);
+        }
+    }
+}
+
+// Another process holding a file: the fixture program keeps it until told.
+class TLockerProcess {
+public:
+    explicit TLockerProcess(const std::wstring& path) {
+        name_ = L"vantrel_zip_lock_" + UniqueSuffix();
+        ready_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_ready").c_str()));
+        done_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_done").c_str()));
+        std::wstring command =
+            L"\"" + FixtureDir() + L"file_locker\\file_locker.exe\" \"" + path + L"\" " + name_;
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+        process_.Reset(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+        HANDLE both[] = {ready_.Get(), process_.Get()};
+        holding_ = ::WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    ~TLockerProcess() {
+        ::SetEvent(done_.Get());
+        if (process_) ::WaitForSingleObject(process_.Get(), 30000);
+    }
+    bool Holding() const { return holding_; }
+
+private:
+    std::wstring name_;
+    ScopedKernelHandle ready_, done_, process_;
+    bool holding_ = false;
+};
+
+TEST(ZipFolder, FileHeldWithoutSharingByAnotherProcessIsPassedOver) {
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(threads);
+        TempFolder work(L"ziplock");
+        TempFolder out(L"ziplock_out");
+        WriteFileBytes(work.Path() + L"a.txt", "a");
+        WriteFileBytes(work.Path() + L"locked.db", RandomBytes(1000, 1));
+        WriteFileBytes(work.Path() + L"z.txt", "z");
+        const std::wstring zip = out.Path() + L"l.zip";
+        {
+            TLockerProcess locker(work.Path() + L"locked.db");
+            ASSERT_TRUE(locker.Holding());
+            EXPECT_EQ(ZipFolderWithThreads(work.Path(), zip, threads), 2);
+        }
+        EXPECT_EQ(Names(InspectZip(ReadFileBytes(zip))), (std::vector<std::string>{"a.txt", "z.txt"}));
+    }
+}
+
+struct OptionCase {
+    const char* what;
+    void (*set)(TZipWriter& writer);
+    std::vector<std::string> names;
+};
+
+// The options beyond what ZipFolder sets shape the selection and the names.
+TEST(ZipWriter, OptionsShapeTheSelectionAndTheNames) {
+    const OptionCase cases[] = {
+        {"as ZipFolder", [](TZipWriter&) {}, {"a.txt", "r.log", "sub/b.log"}},
+        {"hidden files and folders", [](TZipWriter& w) { w.IncludeHiddenFiles = true; },
+         {"a.txt", "h.txt", "HiddenDir/c.txt", "r.log", "sub/b.log"}},
+        {"system files", [](TZipWriter& w) { w.IncludeSysFiles = true; }, {"a.txt", "r.log", "s.txt", "sub/b.log"}},
+        {"no read-only files", [](TZipWriter& w) { w.IncludeReadOnlyFiles = false; }, {"a.txt", "sub/b.log"}},
+        // every file of the test prefix carries the archive attribute
+        {"no files with the archive attribute", [](TZipWriter& w) { w.IncludeArchiveFiles = false; }, {}},
+        {"a mask", [](TZipWriter& w) { w.FilesList.assign(1, L"*.LOG"); }, {"r.log", "sub/b.log"}},
+        {"a mask in a subfolder", [](TZipWriter& w) { w.FilesList.assign(1, L"sub\\*.*"); }, {"sub/b.log"}},
+        {"overlapping masks", [](TZipWriter& w) { w.FilesList = {L"*.log", L"*.*"}; },
+         {"r.log", "sub/b.log", "a.txt"}},
+        {"no recursion",
+         [](TZipWriter& w) {
+             w.SetRelativePaths(false);
+             w.Recurse = false;
+             w.SetStorePaths(false);
+         },
+         {"a.txt", "r.log"}},
+        {"file names only", [](TZipWriter& w) { w.SetStorePaths(false); }, {"a.txt", "r.log", "b.log"}},
+    };
+    TempFolder work(L"zipoptions");
+    TempFolder out(L"zipoptions_out");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    WriteFileBytes(work.Path() + L"r.log", "r");
+    WriteFileBytes(work.Path() + L"h.txt", "h");
+    WriteFileBytes(work.Path() + L"s.txt", "s");
+    WriteFileBytes(work.Path() + L"sub\\b.log", "b");
+    WriteFileBytes(work.Path() + L"HiddenDir\\c.txt", "c");
+    SetAttributes(work.Path() + L"r.log", FILE_ATTRIBUTE_READONLY);
+    SetAttributes(work.Path() + L"h.txt", FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(work.Path() + L"s.txt", FILE_ATTRIBUTE_SYSTEM);
+    SetAttributes(work.Path() + L"HiddenDir", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring zip = out.Path() + L"o.zip";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TZipWriter writer = FolderWriter(work.Path(), zip);
+        c.set(writer);
+        EXPECT_EQ(writer.Zip(), static_cast<int>(c.names.size()));
+        EXPECT_EQ(Names(InspectZip(ReadFileBytes(zip))), c.names);
+    }
+    SetAttributes(work.Path() + L"r.log", FILE_ATTRIBUTE_NORMAL);
+}
+
+// Without relative paths the name keeps the whole folder, without drive;
+// with oemNever every name is UTF-8.
+TEST(ZipWriter, AbsoluteFoldersAndUtf8Always) {
+    TempFolder work(L"zipabsolute");
+    TempFolder out(L"zipabsolute_out");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    const std::wstring zip = out.Path() + L"o.zip";
+    TZipWriter writer = FolderWriter(work.Path(), zip);
+    writer.SetRelativePaths(false);
+    writer.OEMConvert = TOemConvert::oemNever;
+    ASSERT_EQ(writer.Zip(), 1);
+    const TInspectedArchive a = InspectZip(ReadFileBytes(zip));
+    std::wstring expected = work.Path().substr(3) + L"a.txt";  // past "X:\\"
+    for (auto& c : expected) {
+        if (c == L'\\') c = L'/';
+    }
+    EXPECT_EQ(a.Entries.at(0).Name, EncodeUtf8(expected));
+    EXPECT_EQ(a.Entries.at(0).Flags, 0x0802);
+    EXPECT_EQ(a.Entries.at(0).VersionMadeBy, 0x0B2D);
+}
+
+// zlib refuses a level outside 0 to 9: the failure comes from the thread
+// that compresses, reaches the caller as "error", and no archive is left.
+TEST(ZipWriter, ZlibFailureEndsZipAndLeavesNoArchive) {
+    TempFolder work(L"zipzlib");
+    TempFolder out(L"zipzlib_out");
+    WriteFileBytes(work.Path() + L"a.txt", LogText(100000, 1));
+    WriteFileBytes(work.Path() + L"b.txt", LogText(100000, 2));
+    const std::wstring zip = out.Path() + L"z.zip";
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(threads);
+        TZipWriter writer = FolderWriter(work.Path(), zip);
+        writer.PackLevel = 10;
+        writer.Threads = threads;
+        try {
+            writer.Zip();
+            ADD_FAILURE() << "no exception";
+        } catch (const EToolError& e) {
+            EXPECT_STREQ(e.what(), "error");
+        }
+        EXPECT_FALSE(FileExists(zip));
+    }
+}
+
+}  // namespace
+}  // namespace vantrel
