@@ -6,9 +6,11 @@
 #include "platform/identity_win.h"
 #include "platform/system_locale_win.h"
 #include "report/process_inventory_win.h"
+#include "report/system_info_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     vantrel::CreateLogManager();
+    vantrel::CreateSystemInfoList();
     // Regional settings are read once, at start-up.
     vantrel::UserLocale();
     // The crash reporter's sections of the process and module inventory.

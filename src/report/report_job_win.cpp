@@ -1,6 +1,8 @@
 #include "report/report_job_win.h"
 
 #include "app/geninfo_protocol.h"
+#include "collect/apple_libraries_win.h"
+#include "collect/product_files_win.h"
 #include "platform/datetime.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
@@ -14,6 +16,7 @@
 #include "report/installed_files.h"
 #include "report/process_inventory_win.h"
 #include "report/services.h"
+#include "report/system_info_win.h"
 #include "report/system_overview_win.h"
 #include "zip/zip_writer.h"
 
@@ -269,6 +272,9 @@ TReportStages DefaultReportStages() {
     stages.BuildAutoruns = []() { return BuildAutoruns(); };
     stages.LoadInstallDir = LoadInstallDir;
     stages.AddInstalledFiles = AddInstalledFiles;
+    stages.CaptureAppleLibraries = [] { CaptureAppleLibraries(); };
+    stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
+    stages.CollectProductFiles = [](const std::wstring& work_dir) { CollectProductFiles(work_dir); };
     stages.ZipFolder = ZipFolder;
     return stages;
 }

@@ -1,0 +1,46 @@
+#include "collect/apple_libraries_win.h"
+
+#include "log/log_win.h"
+#include "platform/file_io_win.h"
+#include "platform/folders_win.h"
+
+namespace vantrel {
+
+namespace {
+
+const std::uint32_t kCommonProgramFilesKind = 16;
+
+}  // namespace
+
+void CaptureAppleLibraries() {
+    try {
+        CaptureAppleLibraries(AppleSourceFolder(AppFrame().GetFolder(kCommonProgramFilesKind)),
+                              AppleDestinationFolder(GetTempDir()));
+    } catch (...) {
+        // Nothing is copied.
+    }
+}
+
+void CaptureAppleLibraries(const std::wstring& source_folder, const std::wstring& destination_folder) {
+    try {
+        if (!destination_folder.empty() && !DirectoryExists(destination_folder)) ForceDirectories(destination_folder);
+        if (source_folder.empty() || !DirectoryExists(source_folder)) {
+            WriteLog(L"SrcPath not exists");
+            return;
+        }
+        if (destination_folder.empty()) return;
+        for (std::size_t i = 0; i < kAppleLibraryCount; ++i) {
+            const TAppleLibrary& library = kAppleLibraries[i];
+            const std::wstring source = source_folder + library.Name;
+            if (!FileExists(source)) continue;
+            const std::wstring target = destination_folder + library.Name;
+            if (FileExists(target)) ::DeleteFileW(target.c_str());
+            const bool copied = ::CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+            if (library.LogResult) WriteLog(CopyResultText(copied));
+        }
+    } catch (...) {
+        // The copies made so far stay.
+    }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,40 @@
+// The system-information capture: runs the system's `systeminfo` command
+// hidden, waits for it (at most kSystemInfoWaitBoundMs from its start) and
+// saves its output as "SystemInfo.txt" in the working folder.
+#pragma once
+
+#include "platform/text.h"
+#include "report/system_info.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vantrel {
+
+// Creates the capture list; start-up calls it before the main window
+// exists. It lives until the process ends.
+void CreateSystemInfoList();
+
+// Runs the command and returns the capture list: the date and time the
+// output was read, an empty line, "===== System =====", then the output's
+// lines. When the command cannot run or does not finish within `wait_bound_ms`
+// (the command and what it started are then ended), the list holds the three
+// header lines only. The raw output file is always removed. Throws EToolError
+// when the output cannot be read. Only tests pass a bound of their own.
+const TStringList& CaptureSystemInfo(std::uint32_t wait_bound_ms = kSystemInfoWaitBoundMs);
+
+// CaptureSystemInfo with the raw output file at `raw_path`. When something
+// already exists there, the command does not run, that thing is neither
+// read nor removed, and the list holds the header lines only.
+const TStringList& CaptureSystemInfoAt(const std::wstring& raw_path, std::uint32_t wait_bound_ms);
+
+// Captures and saves the lines as `work_dir` + "SystemInfo.txt" (UTF-16LE
+// with BOM, CR LF after every line). `work_dir` ends with a backslash.
+void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms = kSystemInfoWaitBoundMs);
+
+// True when the file cannot be opened for reading and writing with only
+// readers sharing it: it is missing, or some handle still writes it or
+// denies sharing.
+bool IsFileBusy(const std::wstring& path);
+
+}  // namespace vantrel

@@ -1,0 +1,136 @@
+#include "collect/apple_libraries_win.h"
+
+#include "collect/log_tail_win.h"
+#include "platform/file_io_win.h"
+#include "platform/folders_win.h"
+#include "platform/handles_win.h"
+#include "support/test_support.h"
+#include "support/test_support_win.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace vantrel {
+namespace {
+
+using vantrel_test::LogTail;
+using vantrel_test::Printable;
+using vantrel_test::ReadFileBytes;
+using vantrel_test::RemoveTree;
+using vantrel_test::TempFolder;
+using vantrel_test::WriteFileBytes;
+
+const std::vector<std::wstring> kAll = {L"ASL.dll",        L"CoreFoundation.dll", L"pthreadVC2.dll",
+                                        L"zlib1.dll",      L"libdispatch.dll",    L"CFNetwork.dll",
+                                        L"objc.dll",       L"libicuin.dll",       L"libicuuc.dll"};
+
+std::string LibraryBytes(const std::wstring& name) {
+    return "MZ" + EncodeUtf8(name) + std::string("\0\x90\xFF", 3) + std::string(4096 + name.size(), '\x5A');
+}
+
+std::set<std::wstring> FilesIn(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    ScopedFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
+    } while (::FindNextFileW(find.Get(), &data));
+    return names;
+}
+
+TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
+    struct Case {
+        const char* name;
+        bool folder;
+        std::vector<std::wstring> present;  // in the source folder
+        std::vector<std::wstring> locked;   // present but held open by another
+        std::vector<std::wstring> log;
+    };
+    const Case cases[] = {
+        {"all nine", true, kAll, {}, {L"-1"}},
+        {"some", true, {L"ASL.dll", L"zlib1.dll", L"libicuuc.dll", L"unlisted.dll"}, {}, {L"-1"}},
+        {"without ASL.dll", true, {L"CoreFoundation.dll", L"objc.dll"}, {}, {}},
+        {"empty folder", true, {}, {}, {}},
+        {"ASL.dll locked", true, {L"ASL.dll", L"objc.dll"}, {L"ASL.dll"}, {L"0"}},
+        {"another library locked", true, {L"ASL.dll", L"objc.dll"}, {L"objc.dll"}, {L"-1"}},
+        {"no Apple folder", false, {}, {}, {L"SrcPath not exists"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder root(L"apple");
+        const std::wstring source = root.Path() + L"Apple\\Apple Application Support";
+        const std::wstring destination = root.Path() + L"temp\\GetInfoDir\\iTunesDll";
+        if (c.folder) ForceDirectories(source);
+        for (const auto& name : c.present) WriteFileBytes(source + L"\\" + name, LibraryBytes(name));
+        std::vector<ScopedFileHandle> holders;
+        for (const auto& name : c.locked) {
+            holders.emplace_back(
+                ::CreateFileW((source + L"\\" + name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(holders.back().Valid());
+        }
+        LogTail log;
+
+        CaptureAppleLibraries(source, destination);
+
+        std::set<std::wstring> expected;
+        for (const auto& name : c.present) {
+            const bool listed = std::find(kAll.begin(), kAll.end(), name) != kAll.end();
+            const bool locked = std::find(c.locked.begin(), c.locked.end(), name) != c.locked.end();
+            if (listed && !locked) expected.insert(name);
+        }
+        EXPECT_TRUE(DirectoryExists(destination));
+        EXPECT_EQ(FilesIn(destination), expected);
+        for (const auto& name : expected) {
+            SCOPED_TRACE(Printable(name));
+            EXPECT_EQ(ReadFileBytes(destination + L"\\" + name), LibraryBytes(name));
+        }
+        EXPECT_EQ(log.NewLines(), c.log);
+    }
+}
+
+TEST(AppleLibraries, OlderCopiesAreReplaced) {
+    TempFolder root(L"apple");
+    const std::wstring source = root.Path() + L"Apple\\Apple Application Support";
+    const std::wstring destination = root.Path() + L"iTunesDll";
+    for (const auto& name : {L"ASL.dll", L"objc.dll"}) {
+        WriteFileBytes(source + L"\\" + name, LibraryBytes(name));
+        WriteFileBytes(destination + L"\\" + name, "older copy");
+    }
+    ::SetFileAttributesW((destination + L"\\objc.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    CaptureAppleLibraries(source, destination);
+    EXPECT_EQ(ReadFileBytes(destination + L"\\ASL.dll"), LibraryBytes(L"ASL.dll"));
+    EXPECT_EQ(ReadFileBytes(destination + L"\\objc.dll"), LibraryBytes(L"objc.dll"));
+}
+
+// The tool's own wiring: the 32-bit common program files folder as the
+// source, the temporary folder's "GetInfoDir\iTunesDll" as the destination.
+TEST(AppleLibraries, FromCommonProgramFilesIntoTheTemporaryFolder) {
+    const std::wstring common = AppFrame().GetFolder(16);
+    ASSERT_FALSE(common.empty());
+    const std::wstring apple = common + L"\\Apple";
+    ASSERT_FALSE(DirectoryExists(apple)) << "the test prefix has no Apple folder of its own";
+    const std::wstring source = apple + L"\\Apple Application Support";
+    WriteFileBytes(source + L"\\ASL.dll", LibraryBytes(L"ASL.dll"));
+    WriteFileBytes(source + L"\\libicuin.dll", LibraryBytes(L"libicuin.dll"));
+    TempFolder temp(L"apple temp");
+    wchar_t saved_tmp[MAX_PATH + 1] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved_tmp, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", temp.Path().c_str());
+    LogTail log;
+
+    CaptureAppleLibraries();
+
+    ::SetEnvironmentVariableW(L"TMP", saved_tmp);
+    RemoveTree(apple);
+    const std::wstring destination = temp.Path() + L"GetInfoDir\\iTunesDll";
+    EXPECT_EQ(FilesIn(destination), (std::set<std::wstring>{L"ASL.dll", L"libicuin.dll"}));
+    EXPECT_EQ(ReadFileBytes(destination + L"\\libicuin.dll"), LibraryBytes(L"libicuin.dll"));
+    EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"-1"});
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""The system-information capture against stand-ins for systeminfo.exe.
+
+A private prefix gets the fakesysteminfo fixture in place of systeminfo.exe in
+both system folders; sysinfocapture (the tool's capture on its own) runs with
+a temporary folder whose path holds spaces and saves "SystemInfo.txt". Each
+case predicts the saved lines; the raw output file must be gone afterwards."""
+import glob
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import winebed
+
+BUILD = os.environ["VANTREL_BUILD"]
+FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
+CAPTURE = os.path.join(FIXTURES, "sysinfocapture", "sysinfocapture.exe")
+FAKE = os.path.join(FIXTURES, "fakesysteminfo", "fakesysteminfo.exe")
+TITLE = "===== System ====="
+# The report's date text in a US-English prefix: short date, then the long
+# time unless it is exactly midnight.
+STAMP = re.compile(r"^\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)?$")
+TEST_BOUND_MS = 3000  # the product waits 120 s; a never-ending command needs no such patience here
+
+OEM_TEXT = "\r\nHost Name:                 PRÜFSTAND\r\nRegistered Owner:          Jürgen Müller\r\n" \
+           "Network Card(s):           1 NIC(s) ─ Straße\r\n"
+WIDE_TEXT = "Host Name: Ωmega\r\nИмя узла: ТЕСТ\rlone CR\nlone LF\r\n日本語\r\n"
+
+
+def lines_of(text):
+    """Lines as the capture splits them: at CR LF, lone CR and lone LF."""
+    return re.split(r"\r\n|\r|\n", text[:-2] if text.endswith("\r\n") else text)
+
+
+CASES = [
+    # name, bytes the command writes (None: nothing), never exits, expected output lines
+    ("oem code page without mark", OEM_TEXT.encode("cp437"), False, lines_of(OEM_TEXT)),
+    ("utf-8 mark", b"\xef\xbb\xbf" + WIDE_TEXT.encode("utf-8"), False, lines_of(WIDE_TEXT)),
+    ("utf-16le mark", b"\xff\xfe" + WIDE_TEXT.encode("utf-16-le"), False, lines_of(WIDE_TEXT)),
+    ("utf-16be mark", b"\xfe\xff" + WIDE_TEXT.encode("utf-16-be"), False, lines_of(WIDE_TEXT)),
+    ("no output", None, False, []),
+    ("never exits", OEM_TEXT.encode("cp437"), True, []),
+]
+
+
+class SystemInfoCapture(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"],
+                                   os.path.join(BUILD, "e2e", "systeminfo", "prefix"))
+        windows = os.path.join(winebed.drive_c(cls.prefix), "windows")
+        for folder in ("system32", "syswow64"):
+            shutil.copyfile(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
+        cls.temp_win = "C:\\users\\%s\\Temp With Spaces\\" % winebed.user_name()
+        cls.temp = winebed.unix_path(cls.prefix, cls.temp_win)
+        os.makedirs(cls.temp, exist_ok=True)
+        cls.scratch = tempfile.mkdtemp(prefix="sysinfo_", dir=BUILD)
+
+    @classmethod
+    def tearDownClass(cls):
+        winebed.stop(cls.prefix)
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def capture(self, output=None, hang=False, temp_win=None, raw_win=None, extra_env=None):
+        """Runs the capture; returns its report and the saved file's bytes."""
+        temp_win = temp_win or self.temp_win
+        work = tempfile.mkdtemp(dir=self.scratch)
+        env = dict(extra_env or {})
+        if output is not None:
+            source = os.path.join(self.scratch, "output.bin")
+            with open(source, "wb") as f:
+                f.write(output)
+            env["VANTREL_FAKE_OUTPUT"] = winebed.windows_path(source)
+        if hang:
+            env["VANTREL_FAKE_HANG"] = "1"
+        args = ["wine", CAPTURE, "capture", temp_win, winebed.windows_path(work) + "\\", str(TEST_BOUND_MS)]
+        if raw_win:
+            args.append(raw_win)
+        with tempfile.TemporaryFile() as out:
+            run = subprocess.run(args, env=winebed.wine_env(self.prefix, extra=env), stdout=out,
+                                 stderr=subprocess.DEVNULL, timeout=300)
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace").strip()
+        self.assertEqual(run.returncode, 0, text)
+        with open(os.path.join(work, "SystemInfo.txt"), "rb") as f:
+            saved = f.read()
+        return json.loads(text.splitlines()[-1]), saved
+
+    def assertSavedLines(self, saved, expected_output):
+        self.assertEqual(saved[:2], b"\xff\xfe")
+        text = saved[2:].decode("utf-16-le")
+        self.assertTrue(text.endswith("\r\n"))
+        lines = text[:-2].split("\r\n")
+        self.assertRegex(lines[0], STAMP)
+        self.assertEqual(lines[1:3], ["", TITLE])
+        self.assertEqual(lines[3:], expected_output)
+
+    def test_output_kinds_and_the_bound(self):
+        # The OEM case's letters differ in the ANSI code page, so a capture
+        # that decoded with that page would show other characters.
+        self.assertNotEqual(OEM_TEXT.encode("cp437").decode("cp1252", "replace"), OEM_TEXT)
+        for name, output, hang, expected in CASES:
+            with self.subTest(name):
+                report, saved = self.capture(output, hang)
+                self.assertSavedLines(saved, expected)
+                self.assertEqual(os.listdir(self.temp), [], "raw output left behind")
+                self.assertEqual(report["systeminfo_running"], 0)
+
+    def test_something_already_at_the_raw_path_is_left_alone(self):
+        victim = os.path.join(self.scratch, "victim.txt")
+        kinds = [
+            ("link to another file", lambda path: os.symlink(victim, path)),
+            ("dangling link", lambda path: os.symlink(os.path.join(self.scratch, "nowhere.txt"), path)),
+            ("plain file", lambda path: shutil.copyfile(victim, path)),
+        ]
+        for name, plant in kinds:
+            with self.subTest(name):
+                with open(victim, "wb") as f:
+                    f.write(b"keep me")
+                raw_win = self.temp_win + "SystemInfo_20240131094502071.txt"
+                raw = winebed.unix_path(self.prefix, raw_win)
+                plant(raw)
+                try:
+                    _, saved = self.capture(OEM_TEXT.encode("cp437"), raw_win=raw_win)
+                    self.assertSavedLines(saved, [])
+                    self.assertTrue(os.path.lexists(raw), "a thing the tool did not create was removed")
+                    with open(victim, "rb") as f:
+                        self.assertEqual(f.read(), b"keep me")
+                finally:
+                    os.unlink(raw)
+
+    def test_temporary_folder_the_interpreter_would_expand_runs_no_command(self):
+        # A variable expanded inside the quotes could close them and run
+        # another command with the tool's rights.
+        temp_win = "C:\\users\\%s\\t%%VANTREL_INJECT%%\\" % winebed.user_name()
+        os.makedirs(winebed.unix_path(self.prefix, temp_win), exist_ok=True)
+        marker = winebed.unix_path(self.prefix, "C:\\injected.txt")
+        inject = {"VANTREL_INJECT": 'x" & echo injected>C:\\injected.txt & rem "'}
+        _, saved = self.capture(OEM_TEXT.encode("cp437"), temp_win=temp_win, extra_env=inject)
+        self.assertSavedLines(saved, [])
+        self.assertFalse(os.path.exists(marker))
+        self.assertEqual(glob.glob(os.path.join(winebed.unix_path(self.prefix, temp_win), "*")), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
