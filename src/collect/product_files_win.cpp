@@ -26,10 +26,14 @@ void ListEntries(const std::wstring& pattern, bool folders, TStringList& list) {
 }
 
 // Copies `file` to its place below the plan's target root, overwriting an
-// older copy; the copy's result is not examined.
+// older copy; the copy's result is not examined. A file reached through a
+// link is left out: the product's folders may belong to the user an elevated
+// run works for, and a link there must not read another account's file into
+// the archive. Likewise a target below a link is not written.
 void CopyBelowTarget(const TPatternPlan& plan, const std::wstring& file) {
     const std::wstring target = FullPath(plan.TargetRoot + RelativePath(FullPath(plan.BaseFolder), file));
     if (plan.Wildcard && IsExcludedFromWildcard(ExtractFileName(target))) return;
+    if (PathCrossesReparsePoint(file) || PathCrossesReparsePoint(ExtractFilePath(target))) return;
     const std::wstring folder = ExtractFilePath(target);
     if (!DirectoryExists(folder)) ForceDirectories(folder);
     ::CopyFileW(file.c_str(), target.c_str(), FALSE);

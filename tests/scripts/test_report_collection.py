@@ -79,6 +79,15 @@ def seed_files():
     }
 
 
+def seed_links():
+    """A link the user could place among the product's folders, pointing at a
+    folder of another account: nothing is read through it into the archive."""
+    return {roaming() + r"\handset vault\C": SECRET_FOLDER}
+
+
+SECRET_FOLDER = r"C:\secret"
+
+
 def content_for(path):
     """Distinct bytes per file, binary ones included."""
     return path.encode("utf-8") + bytes(range(256)) * (1 + len(path) % 7)
@@ -114,6 +123,12 @@ class ReportCollection(unittest.TestCase):
             os.makedirs(os.path.dirname(unix), exist_ok=True)
             with open(unix, "wb") as out:
                 out.write(content_for(path))
+        secret = winebed.unix_path(cls.prefix, SECRET_FOLDER)
+        os.makedirs(secret, exist_ok=True)
+        with open(os.path.join(secret, "other-account.txt"), "wb") as out:
+            out.write(b"not for the archive")
+        for link, pointee in seed_links().items():
+            os.symlink(winebed.unix_path(cls.prefix, pointee), winebed.unix_path(cls.prefix, link))
 
     def test_1_click_saves_the_archive_with_every_copy(self):
         with winebed.Display() as display:
