@@ -33,18 +33,22 @@ const TLocaleFormats& UserLocale() {
     return locale;
 }
 
-TDateTimeParts LocalNow() {
-    SYSTEMTIME st;
-    ::GetLocalTime(&st);
+TDateTimeParts SystemTimeToParts(const SYSTEMTIME& time) {
     TDateTimeParts t;
-    t.Year = st.wYear;
-    t.Month = st.wMonth;
-    t.Day = st.wDay;
-    t.Hour = st.wHour;
-    t.Minute = st.wMinute;
-    t.Second = st.wSecond;
-    t.Milliseconds = st.wMilliseconds;
+    t.Year = time.wYear;
+    t.Month = time.wMonth;
+    t.Day = time.wDay;
+    t.Hour = time.wHour;
+    t.Minute = time.wMinute;
+    t.Second = time.wSecond;
+    t.Milliseconds = time.wMilliseconds;
     return t;
+}
+
+TDateTimeParts LocalNow() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return SystemTimeToParts(now);
 }
 
 }  // namespace vantrel

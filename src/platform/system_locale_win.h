@@ -2,12 +2,16 @@
 #pragma once
 
 #include "platform/datetime.h"
+#include "platform/win.h"
 
 namespace vantrel {
 
 // The regional settings as read on first use; the program reads them once
 // at start-up and every later caller sees that same record.
 const TLocaleFormats& UserLocale();
+
+// Calendar fields of a SYSTEMTIME.
+TDateTimeParts SystemTimeToParts(const SYSTEMTIME& time);
 
 // The current local date and time to the millisecond.
 TDateTimeParts LocalNow();

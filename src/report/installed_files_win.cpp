@@ -44,15 +44,7 @@ TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
         !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &fields)) {
         return TDateTimeParts();
     }
-    TDateTimeParts parts;
-    parts.Year = fields.wYear;
-    parts.Month = fields.wMonth;
-    parts.Day = fields.wDay;
-    parts.Hour = fields.wHour;
-    parts.Minute = fields.wMinute;
-    parts.Second = fields.wSecond;
-    parts.Milliseconds = fields.wMilliseconds;
-    return parts;
+    return SystemTimeToParts(fields);
 }
 
 void LoadInstallDir() {

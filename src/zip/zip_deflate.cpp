@@ -1,7 +1,7 @@
 #include "zip/zip_deflate.h"
 
 #include "platform/errors.h"
-#include "zip/crc32.h"
+#include "platform/crc32.h"
 
 #include <zlib.h>
 
@@ -88,19 +88,19 @@ void TDeflateStream::Finish(TChunkSink& sink) {
 TPackedData PackMember(TPieceReader& reader, int level, std::uint64_t limit, TChunkSink& sink) {
     TDeflateStream stream(level);
     TCountingSink counted(sink);
-    TCrc32 crc;
+    std::uint32_t crc = kCrc32Initial;
     std::vector<char> piece(kZipPieceSize);
     std::uint64_t read = 0;
     while (read < limit) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), limit - read));
         const std::size_t got = reader.Read(piece.data(), want);
         if (got == 0) break;
-        crc.Update(piece.data(), got);
+        crc = Crc32Update(crc, piece.data(), got);
         stream.Feed(piece.data(), got, counted);
         read += got;
     }
     stream.Finish(counted);
-    return TPackedData{crc.Value(), read, counted.Count()};
+    return TPackedData{crc, read, counted.Count()};
 }
 
 }  // namespace vantrel

@@ -1,5 +1,6 @@
 #include "zip/zip_parallel_win.h"
 
+#include "platform/critical_section_win.h"
 #include "platform/handles_win.h"
 #include "zip/zip_files_win.h"
 
@@ -11,30 +12,6 @@
 namespace vantrel {
 
 namespace {
-
-class TCriticalSection {
-public:
-    TCriticalSection() { ::InitializeCriticalSection(&section_); }
-    ~TCriticalSection() { ::DeleteCriticalSection(&section_); }
-    TCriticalSection(const TCriticalSection&) = delete;
-    TCriticalSection& operator=(const TCriticalSection&) = delete;
-    void Enter() { ::EnterCriticalSection(&section_); }
-    void Leave() { ::LeaveCriticalSection(&section_); }
-
-private:
-    CRITICAL_SECTION section_;
-};
-
-class TLock {
-public:
-    explicit TLock(TCriticalSection& section) : section_(section) { section_.Enter(); }
-    ~TLock() { section_.Leave(); }
-    TLock(const TLock&) = delete;
-    TLock& operator=(const TLock&) = delete;
-
-private:
-    TCriticalSection& section_;
-};
 
 // Raised inside a compressing thread when the packing is abandoned.
 struct EStopped {};
@@ -151,7 +128,7 @@ unsigned __stdcall TParallelPacker::WorkerMain(void* worker) {
         packer.Compress(w->Wake.Get());
     } catch (...) {
         // Outside any one file (out of memory): the writer gives up.
-        TLock lock(packer.lock_);
+        TCriticalSectionGuard lock(packer.lock_);
         if (!packer.failure_) packer.failure_ = std::current_exception();
         packer.WakeWriter();
     }
@@ -162,7 +139,7 @@ void TParallelPacker::Compress(HANDLE wake) {
     while (true) {
         std::size_t index;
         {
-            TLock lock(lock_);
+            TCriticalSectionGuard lock(lock_);
             if (stop_ || next_ >= files_.size()) return;
             index = next_++;
             jobs_[index].reset(new TJob);
@@ -177,7 +154,7 @@ void TParallelPacker::CompressOne(std::size_t index, HANDLE wake) {
     try {
         TSourceFile source;
         if (!source.Open(files_[index].Path)) {
-            TLock lock(lock_);
+            TCriticalSectionGuard lock(lock_);
             jobs_[index]->State = TJobState::Skipped;
             WakeWriter();
             return;
@@ -185,7 +162,7 @@ void TParallelPacker::CompressOne(std::size_t index, HANDLE wake) {
         TMemberInfo member = source.Describe(files_[index].Name);
         const std::uint64_t limit = ReadLimitFor(member.Size);
         {
-            TLock lock(lock_);
+            TCriticalSectionGuard lock(lock_);
             jobs_[index]->Member = std::move(member);
             jobs_[index]->State = TJobState::Opened;
             WakeWriter();
@@ -197,7 +174,7 @@ void TParallelPacker::CompressOne(std::size_t index, HANDLE wake) {
     } catch (...) {
         error = std::current_exception();
     }
-    TLock lock(lock_);
+    TCriticalSectionGuard lock(lock_);
     TJob& job = *jobs_[index];
     job.Packed = packed;
     job.Error = error;
@@ -215,7 +192,7 @@ bool TParallelPacker::MustWait(const TJob& job, bool is_current, std::size_t siz
 
 void TParallelPacker::AppendChunk(std::size_t index, HANDLE wake, const char* data, std::size_t size) {
     std::vector<char> chunk(data, data + size);
-    TLock lock(lock_);
+    TCriticalSectionGuard lock(lock_);
     TJob& job = *jobs_[index];
     while (!stop_ && MustWait(job, index == current_, size)) Wait(wake);
     if (stop_) throw EStopped();
@@ -228,7 +205,7 @@ void TParallelPacker::AppendChunk(std::size_t index, HANDLE wake, const char* da
 void TParallelPacker::WriteAll(TArchiveBuilder& builder) {
     for (std::size_t index = 0; index < files_.size(); ++index) {
         WriteOne(index, builder);
-        TLock lock(lock_);
+        TCriticalSectionGuard lock(lock_);
         jobs_[index].reset();
         current_ = index + 1;
         WakeWorkers();
@@ -238,7 +215,7 @@ void TParallelPacker::WriteAll(TArchiveBuilder& builder) {
 void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
     TMemberInfo member;
     {
-        TLock lock(lock_);
+        TCriticalSectionGuard lock(lock_);
         while (!failure_ && (!jobs_[index] || jobs_[index]->State == TJobState::Waiting)) Wait(writer_wake_.Get());
         if (failure_) std::rethrow_exception(failure_);
         const TJob& job = *jobs_[index];
@@ -253,7 +230,7 @@ void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
     std::exception_ptr error;
     while (state == TJobState::Opened) {
         {
-            TLock lock(lock_);
+            TCriticalSectionGuard lock(lock_);
             TJob& job = *jobs_[index];
             while (!failure_ && job.Chunks.empty() && job.State == TJobState::Opened) Wait(writer_wake_.Get());
             if (failure_) std::rethrow_exception(failure_);
@@ -276,7 +253,7 @@ void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
 
 void TParallelPacker::StopAndJoin() {
     {
-        TLock lock(lock_);
+        TCriticalSectionGuard lock(lock_);
         stop_ = true;
     }
     WakeWorkers();
