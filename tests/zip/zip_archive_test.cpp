@@ -1,7 +1,7 @@
 #include "zip/zip_archive.h"
 
 #include "platform/errors.h"
-#include "support/zip_inspect.h"
+#include "support/zip_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "platform/handles_win.h"
 #include "platform/text.h"
 #include "support/test_support_win.h"
-#include "support/zip_inspect.h"
+#include "support/zip_reader.h"
 
 #include <gtest/gtest.h>
 

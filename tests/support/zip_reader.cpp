@@ -1,4 +1,4 @@
-#include "support/zip_inspect.h"
+#include "support/zip_reader.h"
 
 #include <zlib.h>
 
