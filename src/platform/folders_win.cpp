@@ -4,6 +4,7 @@
 #include "platform/folder_rules.h"
 #include "platform/handles_win.h"
 #include "platform/os_version_win.h"
+#include "platform/registry_win.h"
 #include "platform/text.h"
 #include "platform/wow64_win.h"
 
@@ -47,16 +48,10 @@ std::wstring SystemDrive() {
 bool ReadShellFoldersValue(HKEY root, const wchar_t* name, std::wstring& text) {
     ScopedRegKey key;
     if (::RegOpenKeyExW(root, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return false;
-    text.clear();
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (::RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return true;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return true;
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD bytes = size;
-    if (::RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) ==
-        ERROR_SUCCESS) {
-        text = std::wstring(buffer.data());
+    try {
+        text = ReadTextValue(key.Get(), name);
+    } catch (const ERegistryException&) {
+        text.clear();
     }
     return true;
 }

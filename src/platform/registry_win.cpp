@@ -97,4 +97,26 @@ void TRegistry::CloseKeyHandle() {
     key_path_.clear();
 }
 
+std::wstring ReadTextValue(HKEY key, const std::wstring& name) {
+    // A value that grows between sizing and reading is sized again, a few times.
+    constexpr int kReadAttempts = 4;
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        DWORD type = REG_NONE;
+        DWORD size = 0;
+        if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) {
+            return std::wstring();
+        }
+        if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException(InvalidDataTypeMessage(name));
+        std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD bytes = size;
+        LONG result =
+            ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) return std::wstring();
+        if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException(InvalidDataTypeMessage(name));
+        return std::wstring(data.data());
+    }
+    return std::wstring();
+}
+
 }  // namespace vantrel

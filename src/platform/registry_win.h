@@ -77,4 +77,11 @@ private:
     bool on_wow64_ = false;
 };
 
+// The text of value `name` of an open key, up to its first NUL and not
+// expanded: empty when the value is missing, empty or cannot be read; a value
+// of another type than REG_SZ or REG_EXPAND_SZ with data raises
+// ERegistryException "Invalid data type for '%s'". A value that grows between
+// sizing and reading is sized again.
+std::wstring ReadTextValue(HKEY key, const std::wstring& name);
+
 }  // namespace vantrel

@@ -4,6 +4,7 @@
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
 #include "platform/registry_rules.h"
+#include "platform/registry_win.h"
 #include "platform/wow64_win.h"
 #include "report/installed_files.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr DWORD kMaxValueName = 16384;  // value names have at most 16383 characters
 constexpr DWORD kMaxKeyName = 256;      // key names have at most 255 characters
 constexpr DWORD kShellLinkBuffer = 260;
-constexpr int kReadAttempts = 4;
 constexpr std::uint32_t kStartupKind = 10;
 constexpr std::uint32_t kWindowsKind = 0;
 constexpr std::uint32_t kSystemKind = 1;
@@ -115,27 +115,6 @@ void ReadSource(const TLaunchSource& source, const TAutorunsContext& context, TS
 }
 
 }  // namespace
-
-std::wstring ReadTextValue(HKEY key, const std::wstring& name) {
-    // A value that grows between sizing and reading is sized again.
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        DWORD type = REG_NONE;
-        DWORD size = 0;
-        if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) {
-            return std::wstring();
-        }
-        if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException(InvalidDataTypeMessage(name));
-        std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD bytes = size;
-        LONG result =
-            ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
-        if (result == ERROR_MORE_DATA) continue;
-        if (result != ERROR_SUCCESS) return std::wstring();
-        if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException(InvalidDataTypeMessage(name));
-        return std::wstring(data.data());
-    }
-    return std::wstring();
-}
 
 void AddNamedValues(HKEY root, const std::wstring& key, TStringList& lines) {
     ScopedRegKey handle = OpenForRead(root, key);

@@ -12,11 +12,6 @@
 
 namespace vantrel {
 
-// The text of value `name` of an open key: empty when the value is missing
-// or its data is empty; REG_SZ and REG_EXPAND_SZ up to the first NUL, not
-// expanded. Any other type raises ERegistryException
-// "Invalid data type for '<name>'".
-std::wstring ReadTextValue(HKEY key, const std::wstring& name);
 
 // One line per value of root\key, "name=text", in registry order; nothing
 // when the key cannot be opened.

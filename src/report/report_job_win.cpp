@@ -9,6 +9,7 @@
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
 #include "platform/impersonation_win.h"
+#include "platform/registry_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
 #include "platform/wow64_win.h"
@@ -175,23 +176,16 @@ void BuildAndPack(const TReportStages& stages, const std::wstring& work_dir, TSt
     progress.Step();
 }
 
-// The registry string at HKLM\key\name in the default view of this process;
-// false when the key or value is missing or the value is not text.
-bool ReadMachineString(const wchar_t* key, const wchar_t* name, std::wstring& text) {
+// The registry text at HKLM\key\name in the default view of this process;
+// empty when the key or value is missing or the value is not text.
+std::wstring ReadMachineText(const wchar_t* key, const wchar_t* name) {
     ScopedRegKey handle;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, handle.Receive()) != ERROR_SUCCESS) return false;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExW(handle.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(handle.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                           &bytes) != ERROR_SUCCESS) {
-        return false;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, handle.Receive()) != ERROR_SUCCESS) return L"";
+    try {
+        return ReadTextValue(handle.Get(), name);
+    } catch (const ERegistryException&) {
+        return L"";
     }
-    text = std::wstring(buffer.data());
-    return true;
 }
 
 unsigned __stdcall GenInfoThreadProc(void* parameter) {
@@ -204,8 +198,7 @@ unsigned __stdcall GenInfoThreadProc(void* parameter) {
 }  // namespace
 
 std::wstring GetUpdaterPath() {
-    std::wstring path;
-    if (!ReadMachineString(kUpdaterKey, L"AppPath", path)) return std::wstring();
+    std::wstring path = ReadMachineText(kUpdaterKey, L"AppPath");
     if (!path.empty() && !FileExists(path)) path.clear();
     return path;
 }

@@ -50,14 +50,7 @@ TEST(LogRotation, OnceTheFileHasReachedTheLimit) {
 }
 
 TEST(LogLine, StampTextAndLineEndInUtf16Le) {
-    TDateTimeParts when;
-    when.Year = 2016;
-    when.Month = 3;
-    when.Day = 14;
-    when.Hour = 10;
-    when.Minute = 2;
-    when.Second = 33;
-    when.Milliseconds = 45;
+    const TDateTimeParts when{2016, 3, 14, 10, 2, 33, 45};
     TLocaleFormats colon;
     TLocaleFormats point;
     point.TimeSeparator = L".";

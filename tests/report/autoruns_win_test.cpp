@@ -2,6 +2,7 @@
 #include "report/autoruns_win.h"
 
 #include "platform/registry_rules.h"
+#include "platform/registry_win.h"
 #include "platform/wow64_win.h"
 #include "report/registry_sandbox_win.h"
 #include "support/test_support.h"

@@ -11,18 +11,6 @@ namespace {
 
 using vantrel_test::Printable;
 
-TDateTimeParts At(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
-    TDateTimeParts t;
-    t.Year = y;
-    t.Month = mo;
-    t.Day = d;
-    t.Hour = h;
-    t.Minute = mi;
-    t.Second = s;
-    t.Milliseconds = ms;
-    return t;
-}
-
 TEST(InventoryLine, LabelsAndDates) {
     const TLocaleFormats us;  // M/d/yyyy h:mm:ss tt
     const std::wstring md5 = L"d41d8cd98f00b204e9800998ecf8427e";
@@ -33,13 +21,13 @@ TEST(InventoryLine, LabelsAndDates) {
         const wchar_t* expected;
     };
     const Case cases[] = {
-        {L"bin\\codec.dll", L"1.0.0.1", At(2016, 3, 14, 10, 2, 33),
+        {L"bin\\codec.dll", L"1.0.0.1", TDateTimeParts{2016, 3, 14, 10, 2, 33},
          L"bin\\codec.dll   Ver:1.0.0.1   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:3/14/2016 10:02:33 AM"},
-        {L"readme.txt", L"", At(2016, 3, 14, 22, 2, 33, 500),
+        {L"readme.txt", L"", TDateTimeParts{2016, 3, 14, 22, 2, 33, 500},
          L"readme.txt   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:3/14/2016 10:02:33 PM"},
         // exactly midnight (milliseconds do not count): the date alone
-        {L"a.dat", L"", At(2020, 1, 2, 0, 0, 0, 750), L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020"},
-        {L"a.dat", L"", At(2020, 1, 2, 0, 0, 1), L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020 12:00:01 AM"},
+        {L"a.dat", L"", TDateTimeParts{2020, 1, 2, 0, 0, 0, 750}, L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020"},
+        {L"a.dat", L"", TDateTimeParts{2020, 1, 2, 0, 0, 1}, L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020 12:00:01 AM"},
         // the zero date-time of a file whose attributes cannot be read
         {L"gone.dll", L"", TDateTimeParts(), L"gone.dll   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:12/30/1899"},
     };
@@ -50,7 +38,7 @@ TEST(InventoryLine, LabelsAndDates) {
     TLocaleFormats german;
     german.ShortDatePattern = L"dd.MM.yyyy";
     german.LongTimePattern = L"HH:mm:ss";
-    EXPECT_EQ(FormatInventoryLine(L"x", L"", md5, At(2016, 3, 4, 9, 2, 3), german),
+    EXPECT_EQ(FormatInventoryLine(L"x", L"", md5, TDateTimeParts{2016, 3, 4, 9, 2, 3}, german),
               L"x   Ver:   MD5:" + md5 + L"   DT:04.03.2016 09:02:03");
 }
 

@@ -14,14 +14,7 @@ using vantrel_test::Printable;
 std::wstring PlainMarker(const std::string& bytes) { return L"plain:" + WidenLatin1(bytes); }
 
 TEST(SystemInfoRawName, SeventeenDigitsOfTheLocalTime) {
-    TDateTimeParts when;
-    when.Year = 2024;
-    when.Month = 1;
-    when.Day = 31;
-    when.Hour = 9;
-    when.Minute = 45;
-    when.Second = 2;
-    when.Milliseconds = 71;
+    const TDateTimeParts when{2024, 1, 31, 9, 45, 2, 71};
     EXPECT_EQ(SystemInfoRawName(when), L"SystemInfo_20240131094502071.txt");
 }
 
