@@ -89,6 +89,36 @@ def ensure_template(template):
     return template
 
 
+# Wine's own program files: nothing in a prefix writes them in place, so a
+# fresh prefix shares them with the template by hard link; everything else
+# (registry files, ini files, profiles) is copied. A test that swaps one of
+# them replaces the file (`replace_file`) instead of writing into it.
+SHARED_EXTENSIONS = frozenset((".dll", ".exe", ".nls", ".drv", ".msstyles", ".ocx", ".acm", ".sys",
+                               ".cpl", ".tlb", ".ds", ".ax", ".com", ".vxd"))
+
+
+def _copy_prefix(template, dest):
+    for root, dirs, files in os.walk(template):
+        target = os.path.join(dest, os.path.relpath(root, template))
+        os.makedirs(target, exist_ok=True)
+        for name in dirs + files:
+            source = os.path.join(root, name)
+            copy = os.path.join(target, name)
+            if os.path.islink(source):
+                os.symlink(os.readlink(source), copy)
+                if name in dirs:
+                    dirs.remove(name)
+            elif name in files:
+                if os.path.splitext(name)[1].lower() in SHARED_EXTENSIONS:
+                    try:
+                        os.link(source, copy)
+                        continue
+                    except OSError:
+                        pass
+                shutil.copy2(source, copy)
+        shutil.copystat(root, target)
+
+
 def fresh(template, dest):
     """`dest` becomes a fresh copy of the template."""
     ensure_template(template)
@@ -96,8 +126,16 @@ def fresh(template, dest):
     stop(dest)
     shutil.rmtree(dest, ignore_errors=True)
     os.makedirs(os.path.dirname(dest), exist_ok=True)
-    subprocess.run(["cp", "-a", os.path.abspath(template), dest], check=True)
+    _copy_prefix(os.path.abspath(template), dest)
     return dest
+
+
+def replace_file(source, dest):
+    """Puts a copy of `source` at `dest` without writing into the file that
+    was there (it may be shared with the template)."""
+    if os.path.lexists(dest):
+        os.unlink(dest)
+    shutil.copyfile(source, dest)
 
 
 def drive_c(prefix):

@@ -54,7 +54,7 @@ class SystemInfoCapture(unittest.TestCase):
                                    os.path.join(BUILD, "e2e", "systeminfo", "prefix"))
         windows = os.path.join(winebed.drive_c(cls.prefix), "windows")
         for folder in ("system32", "syswow64"):
-            shutil.copyfile(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
+            winebed.replace_file(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
         cls.temp_win = "C:\\users\\%s\\Temp With Spaces\\" % winebed.user_name()
         cls.temp = winebed.unix_path(cls.prefix, cls.temp_win)
         os.makedirs(cls.temp, exist_ok=True)
