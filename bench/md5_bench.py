@@ -44,7 +44,7 @@ def build_programs():
     exe = os.path.join(OUT, "md5_bench.exe")
     sh(["i686-w64-mingw32-g++-win32", "-std=c++17", "-O2", "-g", "-DUNICODE", "-D_UNICODE", "-municode",
         "-static", "-I", os.path.join(ROOT, "src"), "-o", exe] + src +
-       [os.path.join(ROOT, "src", "platform", "md5_win.cpp")])
+       [os.path.join(ROOT, "src", "platform", name) for name in ("md5_win.cpp", "file_io_win.cpp", "text.cpp")])
     return native, exe
 
 

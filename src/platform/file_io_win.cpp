@@ -81,6 +81,62 @@ std::string LoadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
+namespace {
+
+// Reads a small file whole into a buffer of its size.
+bool ReadWhole(HANDLE file, std::uint32_t size, const TContentSink& sink) {
+    std::vector<std::uint8_t> buffer(size);
+    std::uint32_t done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer.data() + done, size - done, &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    sink(buffer.data(), done);
+    return true;
+}
+
+// Length of the view that starts at `offset` of a file of `file_size` bytes;
+// 0 at the end.
+std::uint32_t ViewLength(std::uint64_t file_size, std::uint64_t offset, std::uint32_t view_bytes) {
+    if (offset >= file_size) return 0;
+    const std::uint64_t rest = file_size - offset;
+    return rest < view_bytes ? static_cast<std::uint32_t>(rest) : view_bytes;
+}
+
+// An empty file cannot be mapped and gives false.
+bool ReadThroughViews(HANDLE file, std::uint64_t size, std::uint32_t view_bytes, const TContentSink& sink) {
+    ScopedKernelHandle mapping(::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return false;
+    std::uint64_t offset = 0;
+    while (const std::uint32_t length = ViewLength(size, offset, view_bytes)) {
+        ScopedMappedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
+                                              static_cast<DWORD>(offset), length));
+        if (!view) return false;
+        sink(static_cast<const std::uint8_t*>(view.Get()), length);
+        offset += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadFileContent(const std::wstring& path, std::uint32_t view_bytes, std::uint32_t read_whole_bytes,
+                     const TContentSink& sink) {
+    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    DWORD high = 0;
+    ::SetLastError(NO_ERROR);
+    const DWORD low = ::GetFileSize(file.Get(), &high);
+    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+    const std::uint64_t size = (static_cast<std::uint64_t>(high) << 32) | low;
+    if (size == 0) return false;
+    if (size <= read_whole_bytes) return ReadWhole(file.Get(), static_cast<std::uint32_t>(size), sink);
+    return ReadThroughViews(file.Get(), size, view_bytes, sink);
+}
+
 std::wstring GetModulePath() {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     while (true) {

@@ -1,6 +1,7 @@
 #include "report/process_inventory_win.h"
 
 #include "platform/crc32.h"
+#include "platform/file_io_win.h"
 #include "platform/handles_win.h"
 #include "platform/optional_api_win.h"
 #include "report/crash_report_sections.h"
@@ -27,7 +28,7 @@ using GlobalMemoryStatusExFn = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
 
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr DWORD kPathCapacity = 260;
-constexpr std::size_t kCrcViewSize = 0x100000;
+constexpr std::uint32_t kCrcViewSize = 0x100000;
 constexpr const wchar_t* kSubSystemsKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems";
 
 // The entry points of the inventory: each is looked up, in this order, by
@@ -397,24 +398,12 @@ std::wstring ModuleFileVersionText(const std::wstring& path) {
 }
 
 bool FileCrc32(const std::wstring& path, std::uint32_t& crc) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.Get(), &size)) return false;
-    ScopedKernelHandle mapping(::CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping) return false;
-    const auto total = static_cast<std::uint64_t>(size.QuadPart);
     std::uint32_t value = kCrc32Initial;
-    for (std::uint64_t offset = 0; offset < total; offset += kCrcViewSize) {
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kCrcViewSize, total - offset));
-        ScopedMappedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
-                                              static_cast<DWORD>(offset), length));
-        if (!view) return false;
-        value = Crc32Update(value, view.Get(), length);
-    }
-    crc = value;
-    return true;
+    const bool whole = ReadFileContent(path, kCrcViewSize, 0, [&value](const std::uint8_t* data, std::size_t length) {
+        value = Crc32Update(value, data, length);
+    });
+    if (whole) crc = value;
+    return whole;
 }
 
 std::vector<TModuleEntry> GatherModules() {
