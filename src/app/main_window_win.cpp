@@ -1,12 +1,12 @@
 #include "app/main_window_win.h"
 
 #include "app/desktop_target.h"
-#include "app/geninfo_protocol.h"
+#include "job/geninfo_protocol.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/identity_win.h"
 #include "platform/text.h"
-#include "report/report_job_win.h"
+#include "job/report_job_win.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

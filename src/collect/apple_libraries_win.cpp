@@ -6,15 +6,9 @@
 
 namespace vantrel {
 
-namespace {
-
-const std::uint32_t kCommonProgramFilesKind = 16;
-
-}  // namespace
-
 void CaptureAppleLibraries() {
     try {
-        CaptureAppleLibraries(AppleSourceFolder(AppFrame().GetFolder(kCommonProgramFilesKind)),
+        CaptureAppleLibraries(AppleSourceFolder(AppFrame().GetFolder(kFolderKindProgramFilesCommon)),
                               AppleDestinationFolder(GetTempDir()));
     } catch (...) {
         // Nothing is copied.

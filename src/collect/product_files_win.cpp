@@ -4,8 +4,8 @@
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
+#include "platform/run_globals_win.h"
 #include "platform/wow64_win.h"
-#include "report/report_job_win.h"
 
 namespace vantrel {
 

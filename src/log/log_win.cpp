@@ -51,72 +51,72 @@ TLogManage* g_log_manager = nullptr;
 
 }  // namespace
 
-TLogObj::TLogObj(const std::wstring& log_name) : ModuleName(GetModulePath()) {
+TLogObj::TLogObj(const std::wstring& log_name) : module_name_(GetModulePath()) {
     for (unsigned n = 0;; ++n) {
         if (n > kLastLogCandidate) throw EToolError("No log file can be opened");
-        FileName = LogCandidateName(log_name, ModuleName, n);
-        if (!FileExists(FileName)) CreateEmptyLogFile(FileName);
-        Stream = OpenForAppend(FileName);
-        if (Stream) break;
+        file_name_ = LogCandidateName(log_name, module_name_, n);
+        if (!FileExists(file_name_)) CreateEmptyLogFile(file_name_);
+        stream_ = OpenForAppend(file_name_);
+        if (stream_) break;
     }
-    CurrentSize = SizeOf(Stream.Get());
-    Seek(Stream.Get(), FILE_END);
+    current_size_ = SizeOf(stream_.Get());
+    Seek(stream_.Get(), FILE_END);
 }
 
 TLogObj::~TLogObj() {
-    Stream.Reset();
-    if (CurrentSize == 0) ::DeleteFileW(FileName.c_str());
+    stream_.Reset();
+    if (current_size_ == 0) ::DeleteFileW(file_name_.c_str());
 }
 
 void TLogObj::AppendLine(const std::wstring& text) {
-    if (LogNeedsRotation(CurrentSize, MaxSize)) Rotate();
+    if (LogNeedsRotation(current_size_, MaxSize)) Rotate();
     std::string bytes;
-    if (CurrentSize == 0) bytes.assign(kLogByteOrderMark, sizeof kLogByteOrderMark);
+    if (current_size_ == 0) bytes.assign(kLogByteOrderMark, sizeof kLogByteOrderMark);
     bytes += LogLineBytes(TimeStamps ? LogStamp(LocalNow(), UserLocale()) : std::wstring(), text);
     WriteBytes(bytes);
 }
 
 void TLogObj::LockedAppendLine(const std::wstring& text) {
-    TCriticalSectionGuard guard(Lock);
+    TCriticalSectionGuard guard(lock_);
     AppendLine(text);
 }
 
 void TLogObj::Rotate() {
-    const std::wstring last = LogBackupName(FileName, BackupCount);
+    const std::wstring last = LogBackupName(file_name_, BackupCount);
     if (FileExists(last)) ::DeleteFileW(last.c_str());
     for (unsigned k = BackupCount; k-- > 1;) {
-        const std::wstring older = LogBackupName(FileName, k);
-        if (FileExists(older)) ::MoveFileW(older.c_str(), LogBackupName(FileName, k + 1).c_str());
+        const std::wstring older = LogBackupName(file_name_, k);
+        if (FileExists(older)) ::MoveFileW(older.c_str(), LogBackupName(file_name_, k + 1).c_str());
     }
     // A failed copy does not stop the rotation: the log is emptied anyway.
-    ::CopyFileW(FileName.c_str(), LogBackupName(FileName, 1).c_str(), FALSE);
-    Seek(Stream.Get(), FILE_BEGIN);
-    if (!::SetEndOfFile(Stream.Get())) throw EToolError("Cannot empty the log file");
-    CurrentSize = 0;
+    ::CopyFileW(file_name_.c_str(), LogBackupName(file_name_, 1).c_str(), FALSE);
+    Seek(stream_.Get(), FILE_BEGIN);
+    if (!::SetEndOfFile(stream_.Get())) throw EToolError("Cannot empty the log file");
+    current_size_ = 0;
 }
 
 void TLogObj::WriteBytes(const std::string& bytes) {
     DWORD written = 0;
-    if (!::WriteFile(Stream.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+    if (!::WriteFile(stream_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
         throw EToolError("Cannot write the log file");
     }
-    CurrentSize += static_cast<std::int64_t>(written);
+    current_size_ += static_cast<std::int64_t>(written);
 }
 
 void TLogManage::Write(const std::wstring& text) noexcept {
-    TCriticalSectionGuard guard(Lock);
+    TCriticalSectionGuard guard(lock_);
     try {
-        if (!Log) {
-            Log.reset(new TLogObj(LogName));
-            Log->BackupCount = BackupCount;
-            Log->TimeStamps = TimeStamps;
-            Log->MaxSize = MaxSize;
+        if (!log_) {
+            log_.reset(new TLogObj(LogName));
+            log_->BackupCount = BackupCount;
+            log_->TimeStamps = TimeStamps;
+            log_->MaxSize = MaxSize;
         }
-        Log->LockedAppendLine(text);
-        if (CloseAfterWrite) Log.reset();
+        log_->LockedAppendLine(text);
+        if (CloseAfterWrite) log_.reset();
     } catch (...) {
-        Log.reset();
+        log_.reset();
     }
 }
 

@@ -36,7 +36,7 @@ public:
     void LockedAppendLine(const std::wstring& text);
 
     // The full path of the log file in use.
-    const std::wstring& LogFileName() const { return FileName; }
+    const std::wstring& LogFileName() const { return file_name_; }
 
     std::int32_t MaxSize = kLogMaxSize;  // rotation threshold in bytes
     std::uint8_t BackupCount = 1;        // numbered backups kept
@@ -46,11 +46,11 @@ private:
     void Rotate();
     void WriteBytes(const std::string& bytes);
 
-    TCriticalSection Lock;
-    std::wstring ModuleName;
-    std::wstring FileName;
-    ScopedFileHandle Stream;
-    std::int64_t CurrentSize = 0;
+    TCriticalSection lock_;
+    std::wstring module_name_;
+    std::wstring file_name_;
+    ScopedFileHandle stream_;
+    std::int64_t current_size_ = 0;
 };
 
 // The settings and the lock under which log objects are made and used.
@@ -71,8 +71,8 @@ public:
     std::int32_t MaxSize = kLogMaxSize;  // copied into each new log object
 
 private:
-    std::unique_ptr<TLogObj> Log;
-    TCriticalSection Lock;
+    std::unique_ptr<TLogObj> log_;
+    TCriticalSection lock_;
 };
 
 // Creates the process-wide log manager; start-up calls it before the main

@@ -18,6 +18,15 @@ constexpr int kCsidlCommonAppData = 35;
 constexpr int kCsidlProgramFiles = 38;
 constexpr int kCsidlProgramFilesCommon = 43;
 
+// Folder kinds of TAppFrame::GetFolder that the tool asks for by name; the
+// other kinds up to 35 are answered too (FolderKindFor).
+constexpr std::uint32_t kFolderKindWindows = 0;
+constexpr std::uint32_t kFolderKindSystem = 1;
+constexpr std::uint32_t kFolderKindTemp = 2;  // ends with a backslash
+constexpr std::uint32_t kFolderKindStartup = 10;
+constexpr std::uint32_t kFolderKindLocalAppData = 13;
+constexpr std::uint32_t kFolderKindProgramFilesCommon = 16;
+
 // Where a folder kind of TAppFrame::GetFolder gets its answer.
 enum class TFolderSource { None, Windows, System, Temp, Shell };
 

@@ -4,6 +4,7 @@
 // cannot be found is empty text; nothing here throws.
 #pragma once
 
+#include "platform/folder_rules.h"
 #include "platform/win.h"
 
 #include <cstdint>
@@ -29,7 +30,8 @@ public:
 
     // The folder of kind `kind`: 0 Windows, 1 system, 2 temporary folder
     // (with backslash), 3 to 35 shell folders (see FolderKindFor); empty for
-    // kind 14, every kind above 35 and a folder the shell does not know.
+    // kind 14, every kind above 35 and a folder the shell does not know. The
+    // kinds the tool asks for have names (kFolderKindTemp and others).
     std::wstring GetFolder(std::uint32_t kind) const;
 
     // SHGetSpecialFolderPathW for `csidl`, never creating the folder; empty

@@ -1,12 +1,12 @@
 #include "report/autoruns_win.h"
 
+#include "platform/directory_win.h"
 #include "platform/errors.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
 #include "platform/registry_rules.h"
 #include "platform/registry_win.h"
 #include "platform/wow64_win.h"
-#include "report/installed_files.h"
 
 #include <ole2.h>
 #include <shlobj.h>
@@ -20,9 +20,6 @@ namespace {
 constexpr DWORD kMaxValueName = 16384;  // value names have at most 16383 characters
 constexpr DWORD kMaxKeyName = 256;      // key names have at most 255 characters
 constexpr DWORD kShellLinkBuffer = 260;
-constexpr std::uint32_t kStartupKind = 10;
-constexpr std::uint32_t kWindowsKind = 0;
-constexpr std::uint32_t kSystemKind = 1;
 
 ScopedRegKey OpenForRead(HKEY root, const std::wstring& path) {
     ScopedRegKey key;
@@ -194,10 +191,10 @@ std::wstring ResolveShellLink(const std::wstring& link_file) {
 TAutorunsContext CurrentAutorunsContext() {
     const TAppFrame& frame = ReportAppFrame();
     TAutorunsContext context;
-    context.UserStartupFolder = frame.GetFolder(kStartupKind);
+    context.UserStartupFolder = frame.GetFolder(kFolderKindStartup);
     context.CommonStartupFolder = GetSpecialFolder(nullptr, CSIDL_COMMON_STARTUP);
-    context.WindowsFolder = frame.GetFolder(kWindowsKind);
-    context.SystemFolder = frame.GetFolder(kSystemKind);
+    context.WindowsFolder = frame.GetFolder(kFolderKindWindows);
+    context.SystemFolder = frame.GetFolder(kFolderKindSystem);
     context.Wow64 = IsWow64();
     return context;
 }

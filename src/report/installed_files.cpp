@@ -22,17 +22,4 @@ std::wstring InstallDirFrom(const std::wstring& install_location, const std::wst
     return IncludeTrailingBackslash(dir);
 }
 
-void WalkFiles(const std::wstring& folder, TStringList& list, const TDirectoryLister& lister) {
-    if (folder.empty()) return;
-    const std::wstring base = IncludeTrailingBackslash(folder);
-    for (const TDirEntry& entry : lister(base)) {
-        if (entry.Name == L"." || entry.Name == L"..") continue;
-        if (!entry.IsFolder) {
-            list.push_back(base + entry.Name);
-        } else if (entry.Name != L".svn" && !entry.IsReparsePoint) {
-            WalkFiles(base + entry.Name, list, lister);
-        }
-    }
-}
-
 }  // namespace vantrel

@@ -1,16 +1,14 @@
 // The installed-files inventory: the product's install folder from its
 // uninstall entry, and one line per file below it with version, MD5 digest
 // and last-write time. The line format, the exclusion rules and the folder
-// walk are pure code (installed_files.cpp); the functions that touch the
+// walk rules are pure code (installed_files.cpp); the functions that touch the
 // registry and the disk are in installed_files_win.cpp.
 #pragma once
 
 #include "platform/datetime.h"
 #include "platform/text.h"
 
-#include <functional>
 #include <string>
-#include <vector>
 
 namespace vantrel {
 
@@ -32,26 +30,6 @@ std::wstring RelativeToFolder(const std::wstring& path, const std::wstring& fold
 // The install folder with a trailing backslash: `install_location` when not
 // empty, else the folder of `module_path`.
 std::wstring InstallDirFrom(const std::wstring& install_location, const std::wstring& module_path);
-
-// One entry of a folder listing.
-struct TDirEntry {
-    std::wstring Name;
-    bool IsFolder = false;
-    bool IsReparsePoint = false;  // a junction or symbolic link
-};
-
-// Lists a folder (given with a trailing backslash) in the file system's
-// order, "." and ".." included or not; an unreadable folder lists nothing.
-using TDirectoryLister = std::function<std::vector<TDirEntry>(const std::wstring& folder)>;
-
-// Appends the full paths of all files below `folder` to `list`: depth first,
-// each folder in the lister's order, a subfolder's files inserted where the
-// subfolder was met. Folders named ".svn" (exact case) and folders that are
-// reparse points are not entered. Nothing for an empty folder text.
-void WalkFiles(const std::wstring& folder, TStringList& list, const TDirectoryLister& lister);
-
-// WalkFiles over the real file system, every attribute admitted.
-void ListFilesRecursive(const std::wstring& folder, TStringList& list);
 
 // The file's last-write time in local time, or the zero date-time when its
 // attributes cannot be read.

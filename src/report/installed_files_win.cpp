@@ -1,13 +1,14 @@
 #include "report/installed_files.h"
 
+#include "platform/directory_win.h"
 #include "platform/file_io_win.h"
 #include "platform/handles_win.h"
 #include "platform/md5.h"
 #include "platform/registry_win.h"
+#include "platform/run_globals_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
-#include "report/report_job_win.h"
-#include "report/system_overview.h"
+#include "report/section_banner.h"
 
 namespace vantrel {
 
@@ -16,25 +17,7 @@ namespace {
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel_is1";
 const wchar_t kInstallLocation[] = L"InstallLocation";
 
-// A folder's entries in the file system's order, every attribute admitted.
-std::vector<TDirEntry> ListDirectory(const std::wstring& folder) {
-    std::vector<TDirEntry> entries;
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW((folder + L"*.*").c_str(), &data));
-    if (!find) return entries;
-    do {
-        TDirEntry entry;
-        entry.Name = data.cFileName;
-        entry.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.IsReparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        entries.push_back(std::move(entry));
-    } while (::FindNextFileW(find.Get(), &data));
-    return entries;
-}
-
 }  // namespace
-
-void ListFilesRecursive(const std::wstring& folder, TStringList& list) { WalkFiles(folder, list, ListDirectory); }
 
 TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -6,7 +6,7 @@
 #include "platform/optional_api_win.h"
 #include "report/crash_report_sections.h"
 #include "report/process_records.h"
-#include "report/system_overview.h"
+#include "report/section_banner.h"
 
 #include <psapi.h>
 

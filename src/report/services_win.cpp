@@ -5,7 +5,7 @@
 #include "platform/handles_win.h"
 #include "platform/version_info.h"
 #include "platform/wow64_win.h"
-#include "report/system_overview.h"
+#include "report/section_banner.h"
 
 #include <algorithm>
 

@@ -1,5 +1,7 @@
 #include "report/system_overview.h"
 
+#include "report/section_banner.h"
+
 namespace vantrel {
 
 namespace {
@@ -26,8 +28,6 @@ const TNtMinorKind kNtMinorKinds[] = {
     {6, 0, kOsWinVista, kOsWin2008}, {6, 1, kOsWin7, kOsWin2008R2},
     {6, 2, kOsWin8, kOsWin2012},     {6, 3, kOsWin81, kOsWin2012R2},
 };
-
-const std::size_t kBannerWidth = 81;
 
 // Decimal digits at the start of `text`, or 0.
 std::uint32_t LeadingNumber(const std::wstring& text) {
@@ -112,8 +112,6 @@ TOS TOsCache::Get(const std::function<TOS()>& compute) {
     if (os_.Description.empty()) os_ = compute();
     return os_;
 }
-
-std::wstring SectionBanner() { return std::wstring(kBannerWidth, L'*'); }
 
 std::wstring DrivePart(const std::wstring& path) {
     if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);

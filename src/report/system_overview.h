@@ -120,9 +120,6 @@ struct TOverviewFacts {
     std::uint32_t IntegrityLevel = 0;
 };
 
-// The 81-asterisk banner that opens the overview and the process section.
-std::wstring SectionBanner();
-
 // The drive part of a path: "C:" for C:\Windows\system32, the server and
 // share of a UNC path, else empty text.
 std::wstring DrivePart(const std::wstring& path);

@@ -1,4 +1,4 @@
-#include "app/geninfo_protocol.h"
+#include "job/geninfo_protocol.h"
 #include "app/main_window_win.h"
 
 #include <gtest/gtest.h>

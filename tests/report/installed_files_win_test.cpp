@@ -1,11 +1,11 @@
 #include "report/installed_files.h"
 
-#include "app/geninfo_protocol.h"
+#include "job/geninfo_protocol.h"
 #include "platform/file_io_win.h"
 #include "platform/registry_rules.h"
 #include "report/registry_sandbox_win.h"
-#include "report/report_job_win.h"
-#include "report/system_overview.h"
+#include "job/report_job_win.h"
+#include "report/section_banner.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

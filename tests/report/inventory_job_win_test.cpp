@@ -1,6 +1,6 @@
-#include "app/geninfo_protocol.h"
+#include "job/geninfo_protocol.h"
 #include "platform/text.h"
-#include "report/report_job_win.h"
+#include "job/report_job_win.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

@@ -124,7 +124,7 @@ TEST(ProcessCounters, FixedWidthsThatNeverCut) {
     }
 }
 
-TEST(ProcessLines, ColumnsAsInTheReportExample) {
+TEST(ProcessLines, ColumnsPaddedToTheWidestEntryWithLinesJoinedByCrLf) {
     std::vector<TProcessEntry> entries = {
         Process(0, L"Idle", 0, 0, 0, 0, 4, 0, 0, -1, 0, L""),
         Process(4, L"System", 0, 0, 0, 900, 120, 0, 0, -1, 0, L""),
@@ -298,7 +298,7 @@ TEST(ModuleDetails, ChecksumOnlyOutsideTheWindowsFolder) {
     EXPECT_TRUE(IsOutsideWindowsFolder(L"C:\\Win\\a.dll", L"C:\\Windows"));
 }
 
-TEST(ModuleLines, ColumnsAsInTheReportExample) {
+TEST(ModuleLines, ColumnsPaddedToTheWidestEntryAndEmptyFieldsKept) {
     TModuleEntry tool{0x400000, L"tool.exe", L"C:\\Tools", L"1.0.0.5,$1a2b3c4d"};
     TModuleEntry ntdll{0x7c900000, L"ntdll.dll", L"C:\\WINDOWS\\system32", L"5.1.2600.5512"};
     std::wstring text = FormatModuleLines({tool, ntdll});

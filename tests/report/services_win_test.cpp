@@ -3,7 +3,7 @@
 
 #include "platform/handles_win.h"
 #include "platform/wow64_win.h"
-#include "report/system_overview.h"
+#include "report/section_banner.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

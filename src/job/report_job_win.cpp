@@ -1,9 +1,10 @@
-#include "report/report_job_win.h"
+#include "job/report_job_win.h"
 
-#include "app/geninfo_protocol.h"
+#include "job/geninfo_protocol.h"
 #include "collect/apple_libraries_win.h"
 #include "collect/product_files_win.h"
 #include "platform/datetime.h"
+#include "platform/directory_win.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
@@ -22,16 +23,10 @@
 #include "zip/zip_writer.h"
 
 #include <process.h>
-#include <shellapi.h>
 
 #include <vector>
 
 namespace vantrel {
-
-HWND FormHandle = nullptr;
-std::wstring TargetFile;
-std::wstring InstallDir;
-std::wstring UpdaterDir;
 
 namespace {
 
@@ -53,8 +48,6 @@ private:
     LPARAM count_ = 0;
 };
 
-// The working folder: the temporary folder's "GetInfoDir\", emptied and
-// created; the program folder's "GetInfoDir\" when that cannot be made.
 // Removes the working folder. A link put in its place (the temporary folder
 // may belong to the user an elevated run works for) is removed itself,
 // never what it points to.
@@ -66,6 +59,8 @@ void RemoveWorkDir(const std::wstring& work) {
     }
 }
 
+// The working folder: the temporary folder's "GetInfoDir\", emptied and
+// created; the program folder's "GetInfoDir\" when that cannot be made.
 std::wstring PrepareWorkDir() {
     std::wstring temp = GetTempDir();
     if (!temp.empty()) {
@@ -123,7 +118,7 @@ bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
 }
 
 std::wstring ArchivePath() {
-    std::wstring temp = ReportAppFrame().GetFolder(2);
+    std::wstring temp = ReportAppFrame().GetFolder(kFolderKindTemp);
     if (temp.empty()) throw EToolError("No temporary folder");
     return IncludeTrailingBackslash(temp) + kArchiveName;
 }
@@ -133,7 +128,21 @@ void CallStage(const Stage& stage, Args&&... args) {
     if (stage) stage(std::forward<Args>(args)...);
 }
 
-// Steps 9 to 19 of a run; an exception leaves at once.
+// Removes the working folder when the run leaves its scope, whether the run
+// finished or an exception ended it.
+class TWorkDirCleanup {
+public:
+    explicit TWorkDirCleanup(const std::wstring& work_dir) : work_dir_(work_dir) {}
+    ~TWorkDirCleanup() { RemoveWorkDir(work_dir_); }
+    TWorkDirCleanup(const TWorkDirCleanup&) = delete;
+    TWorkDirCleanup& operator=(const TWorkDirCleanup&) = delete;
+
+private:
+    std::wstring work_dir_;
+};
+
+// Everything of a run from the report's header to the packed archive; an
+// exception leaves at once.
 void BuildAndPack(const TReportStages& stages, const std::wstring& work_dir, TStringList& lines,
                   std::wstring& archive) {
     TProgress progress;
@@ -203,18 +212,6 @@ std::wstring GetUpdaterPath() {
     return path;
 }
 
-bool DeleteDirTree(const std::wstring& path) {
-    std::wstring from = ExcludeTrailingBackslash(path);
-    from.push_back(L'\0');  // the list ends with two NULs; c_str() adds the second
-    SHFILEOPSTRUCTW op = {};
-    op.hwnd = nullptr;
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.pTo = L"";
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-    return ::SHFileOperationW(&op) == 0;
-}
-
 std::wstring GenInfo(const TReportStages& stages) {
     std::wstring archive;
     try {
@@ -222,15 +219,10 @@ std::wstring GenInfo(const TReportStages& stages) {
         SendGenInfo(GENINFO_START, kGenInfoProgressMax);
         CallStage(stages.LoadWow64Functions);
 
-        std::wstring work_dir = IncludeTrailingBackslash(PrepareWorkDir());
+        const std::wstring work_dir = IncludeTrailingBackslash(PrepareWorkDir());
+        const TWorkDirCleanup cleanup(work_dir);
         TStringList lines;
-        try {
-            BuildAndPack(stages, work_dir, lines, archive);
-        } catch (...) {
-            RemoveWorkDir(work_dir);
-            throw;
-        }
-        RemoveWorkDir(work_dir);
+        BuildAndPack(stages, work_dir, lines, archive);
     } catch (...) {
         // The run ends here; the window hears of it through the archive's absence.
     }

@@ -1,6 +1,6 @@
-#include "report/report_job_win.h"
+#include "job/report_job_win.h"
 
-#include "app/geninfo_protocol.h"
+#include "job/geninfo_protocol.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
 #include "platform/text.h"
@@ -311,18 +311,6 @@ TEST_F(UpdaterPath, TheJobKeepsItsFolderWithTrailingBackslash) {
     SetValue(REG_DWORD, &number, sizeof number);
     GenInfo(none);
     EXPECT_EQ(UpdaterDir, L"");
-}
-
-TEST(DeleteDirTree, RemovesTheFolderWithEverythingInIt) {
-    TempFolder temp{L"tree"};
-    const std::wstring root = temp.Path() + L"victim\\";
-    WriteFileBytes(root + L"a.txt", "a");
-    WriteFileBytes(root + L"sub\\b.txt", "b");
-    ::SetFileAttributesW((root + L"a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(DeleteDirTree(root));
-    EXPECT_FALSE(DirectoryExists(root));
-    EXPECT_TRUE(DirectoryExists(temp.Path()));
-    EXPECT_FALSE(DeleteDirTree(temp.Path() + L"never-there\\"));
 }
 
 }  // namespace

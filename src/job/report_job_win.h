@@ -2,6 +2,7 @@
 // folder and reports the outcome to the window through WM_GENINFO.
 #pragma once
 
+#include "platform/run_globals_win.h"
 #include "platform/text.h"
 #include "platform/win.h"
 
@@ -9,14 +10,6 @@
 #include <string>
 
 namespace vantrel {
-
-// Process-wide values shared between the window and the job. FormHandle and
-// TargetFile are written by the window before the worker starts; InstallDir
-// and UpdaterDir are written and read on the worker thread only.
-extern HWND FormHandle;
-extern std::wstring TargetFile;
-extern std::wstring InstallDir;
-extern std::wstring UpdaterDir;
 
 // The stages the job calls, in its order. An empty slot is a stage this
 // build does not have; the job goes on past it.
@@ -44,9 +37,6 @@ std::wstring GenInfo(const TReportStages& stages);
 // The updater's executable path from the registry, or empty text when no
 // updater is registered, its "AppPath" is not text, or names no file.
 std::wstring GetUpdaterPath();
-
-// Removes a folder with everything in it through the shell; true on success.
-bool DeleteDirTree(const std::wstring& path);
 
 // Runs the job, copies the archive to TargetFile and sends GENINFO_DONE or
 // GENINFO_FAILED.
