@@ -12,6 +12,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils                   # GUI tests: display, clicks, screenshots
   unzip p7zip-full libarchive-tools zip                # independent archive readers; zip for benchmarks
   time                                                 # peak memory in the benchmarks
+  locales                                              # locale sources the date tests compile (localedef)
   procps
 )
 

@@ -2,15 +2,11 @@
 
 #include "platform/text.h"
 
+#include <vector>
+
 namespace vantrel {
 
 namespace {
-
-const wchar_t* const kMonthNames[] = {L"January", L"February", L"March",     L"April",
-                                      L"May",     L"June",     L"July",      L"August",
-                                      L"September", L"October", L"November", L"December"};
-const wchar_t* const kDayNames[] = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
-                                    L"Thursday", L"Friday", L"Saturday"};
 
 std::wstring Num(int value, std::size_t digits) {
     return PadLeft(DecimalText(static_cast<std::int64_t>(value)), digits, L'0');
@@ -30,24 +26,80 @@ int DayOfWeek(int year, int month, int day) {
     return (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) % 7;
 }
 
-std::wstring FormatField(const TDateTimeParts& t, wchar_t letter, std::size_t count,
+bool IsFieldLetter(wchar_t c) {
+    return c == L'd' || c == L'M' || c == L'y' || c == L'h' || c == L'H' || c == L'm' || c == L's' || c == L't' ||
+           c == L'g';
+}
+
+// One piece of a picture: a run of one field letter, or literal text.
+struct TPictureToken {
+    wchar_t Letter = 0;  // 0 for literal text
+    std::size_t Count = 0;
+    std::wstring Text;
+};
+
+std::vector<TPictureToken> SplitPicture(const std::wstring& picture) {
+    std::vector<TPictureToken> tokens;
+    auto literal = [&tokens](wchar_t c) {
+        if (tokens.empty() || tokens.back().Letter != 0) tokens.emplace_back();
+        tokens.back().Text.push_back(c);
+    };
+    std::size_t i = 0;
+    while (i < picture.size()) {
+        wchar_t c = picture[i];
+        if (c == L'\'') {
+            ++i;
+            while (i < picture.size()) {
+                if (picture[i] == L'\'') {
+                    if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
+                        literal(L'\'');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                literal(picture[i++]);
+            }
+            continue;
+        }
+        if (IsFieldLetter(c)) {
+            std::size_t run = 1;
+            while (i + run < picture.size() && picture[i + run] == c) ++run;
+            tokens.push_back(TPictureToken{c, run, std::wstring()});
+            i += run;
+            continue;
+        }
+        literal(c);
+        ++i;
+    }
+    return tokens;
+}
+
+bool HasDayNumber(const std::vector<TPictureToken>& tokens) {
+    for (const auto& token : tokens) {
+        if (token.Letter == L'd' && token.Count <= 2) return true;
+    }
+    return false;
+}
+
+std::wstring FormatField(const TDateTimeParts& t, const TPictureToken& field, bool genitive,
                          const TLocaleFormats& locale) {
+    const std::size_t count = field.Count;
     int hour12 = t.Hour % 12 == 0 ? 12 : t.Hour % 12;
     const std::wstring& designator = t.Hour < 12 ? locale.AmDesignator : locale.PmDesignator;
-    switch (letter) {
-        case L'd':
-            if (count == 1) return Num(t.Day, 1);
-            if (count == 2) return Num(t.Day, 2);
-            {
-                std::wstring name = kDayNames[DayOfWeek(t.Year, t.Month, t.Day)];
-                return count == 3 ? name.substr(0, 3) : name;
-            }
-        case L'M':
+    switch (field.Letter) {
+        case L'd': {
+            if (count <= 2) return Num(t.Day, count);
+            int weekday = DayOfWeek(t.Year, t.Month, t.Day);
+            return count == 3 ? locale.AbbrevDayNames[weekday] : locale.DayNames[weekday];
+        }
+        case L'M': {
             if (count <= 2) return Num(t.Month, count);
-            {
-                std::wstring name = kMonthNames[(t.Month - 1) % 12];
-                return count == 3 ? name.substr(0, 3) : name;
-            }
+            std::size_t month = static_cast<std::size_t>(t.Month - 1) % 12;
+            if (count == 3) return locale.AbbrevMonthNames[month];
+            return genitive ? locale.GenitiveMonthNames[month] : locale.MonthNames[month];
+        }
         case L'y':
             if (count == 1) return Num(t.Year % 100, 1);
             if (count == 2) return Num(t.Year % 100, 2);
@@ -57,45 +109,35 @@ std::wstring FormatField(const TDateTimeParts& t, wchar_t letter, std::size_t co
         case L'm': return Num(t.Minute, count >= 2 ? 2 : 1);
         case L's': return Num(t.Second, count >= 2 ? 2 : 1);
         case L't': return count == 1 ? designator.substr(0, 1) : designator;
-        case L'g': return L"A.D.";
-        default: return std::wstring(count, letter);
+        case L'g': return locale.Era;
+        default: return std::wstring(count, field.Letter);
     }
 }
 
 }  // namespace
 
+TDayNames EnglishDayNames() {
+    return {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
+}
+
+TDayNames EnglishAbbrevDayNames() { return {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"}; }
+
+TMonthNames EnglishMonthNames() {
+    return {L"January", L"February", L"March",     L"April",   L"May",      L"June",
+            L"July",    L"August",   L"September", L"October", L"November", L"December"};
+}
+
+TMonthNames EnglishAbbrevMonthNames() {
+    return {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun", L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+}
+
 std::wstring FormatPicture(const TDateTimeParts& when, const std::wstring& picture,
                            const TLocaleFormats& locale) {
+    const std::vector<TPictureToken> tokens = SplitPicture(picture);
+    const bool genitive = HasDayNumber(tokens);
     std::wstring out;
-    std::size_t i = 0;
-    while (i < picture.size()) {
-        wchar_t c = picture[i];
-        if (c == L'\'') {
-            ++i;
-            while (i < picture.size()) {
-                if (picture[i] == L'\'') {
-                    if (i + 1 < picture.size() && picture[i + 1] == L'\'') {
-                        out.push_back(L'\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                out.push_back(picture[i++]);
-            }
-            continue;
-        }
-        if (c == L'd' || c == L'M' || c == L'y' || c == L'h' || c == L'H' || c == L'm' ||
-            c == L's' || c == L't' || c == L'g') {
-            std::size_t run = 1;
-            while (i + run < picture.size() && picture[i + run] == c) ++run;
-            out += FormatField(when, c, run, locale);
-            i += run;
-            continue;
-        }
-        out.push_back(c);
-        ++i;
+    for (const auto& token : tokens) {
+        out += token.Letter == 0 ? token.Text : FormatField(when, token, genitive, locale);
     }
     return out;
 }

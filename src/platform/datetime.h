@@ -3,6 +3,7 @@
 // handed in as a TLocaleFormats record.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,15 @@ struct TDateTimeParts {
     int Milliseconds = 0;
 };
 
+using TDayNames = std::array<std::wstring, 7>;     // Sunday first
+using TMonthNames = std::array<std::wstring, 12>;  // January first
+
+// The English names, the record's defaults.
+TDayNames EnglishDayNames();
+TDayNames EnglishAbbrevDayNames();
+TMonthNames EnglishMonthNames();
+TMonthNames EnglishAbbrevMonthNames();
+
 // The regional settings the report uses, as read at program start.
 struct TLocaleFormats {
     std::wstring ShortDatePattern = L"M/d/yyyy";  // Windows picture syntax
@@ -28,11 +38,21 @@ struct TLocaleFormats {
     std::wstring PmDesignator = L"PM";
     std::wstring TimeSeparator = L":";
     wchar_t DecimalSeparator = L'.';
+    TDayNames DayNames = EnglishDayNames();
+    TDayNames AbbrevDayNames = EnglishAbbrevDayNames();
+    TMonthNames MonthNames = EnglishMonthNames();
+    TMonthNames AbbrevMonthNames = EnglishAbbrevMonthNames();
+    // The full month names a language uses beside a day number ("5 stycznia"
+    // against "styczeń"); the same as MonthNames where it has no such form.
+    TMonthNames GenitiveMonthNames = EnglishMonthNames();
+    std::wstring Era = L"A.D.";  // of the Gregorian calendar
 };
 
 // Formats with a Windows date or time picture: d dd ddd dddd M MM MMM MMMM
 // y yy yyyy g, h hh H HH m mm s ss t tt, text in single quotes ('' for a
-// quote), anything else copied. Day and month names are English.
+// quote), anything else copied. Names and the era come from the locale
+// record; MMMM takes the genitive month name when the picture also holds a
+// day number (d or dd).
 std::wstring FormatPicture(const TDateTimeParts& when, const std::wstring& picture,
                            const TLocaleFormats& locale);
 

@@ -6,8 +6,9 @@
 
 namespace vantrel {
 
-// The regional settings as read on first use; the program reads them once
-// at start-up and every later caller sees that same record.
+// The regional settings (patterns, separators, day and month names, era) as
+// read on first use; the program reads them once at start-up and every later
+// caller sees that same record.
 const TLocaleFormats& UserLocale();
 
 // Calendar fields of a SYSTEMTIME.

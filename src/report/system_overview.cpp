@@ -11,7 +11,8 @@ const char* const kOsNames[] = {
     "None",          "Windows 95",    "Windows 95 OSR-2", "Windows 98",      "Windows 98 SE",  "Windows ME",
     "Windows 9x New", "Windows NT 3", "Windows NT 4",     "Windows 2000",    "Windows XP",     "Windows 2003",
     "Windows Vista", "Windows 2008",  "Windows 7",        "Windows 2008 R2", "Windows 8",      "Windows 2012",
-    "Windows 8.1",   "Windows 2012 R2", "Windows 10",     "Windows NT New",
+    "Windows 8.1",   "Windows 2012 R2", "Windows 10",     "Windows NT New",  "Windows 11",     "Windows 2016",
+    "Windows 2019",  "Windows 2022",  "Windows 2025",
 };
 
 // NT kinds of major 5 and 6 by minor version: the workstation and the
@@ -28,6 +29,30 @@ const TNtMinorKind kNtMinorKinds[] = {
     {6, 0, kOsWinVista, kOsWin2008}, {6, 1, kOsWin7, kOsWin2008R2},
     {6, 2, kOsWin8, kOsWin2012},     {6, 3, kOsWin81, kOsWin2012R2},
 };
+
+// Version 10.0 kinds by their first build, newest first.
+struct TBuildKind {
+    std::uint32_t FirstBuild;
+    std::uint8_t Kind;
+};
+
+const std::uint32_t kFirstWin11Build = 22000;
+const TBuildKind kServer10Kinds[] = {
+    {26100, kOsWin2025},
+    {20348, kOsWin2022},
+    {17763, kOsWin2019},
+    {14393, kOsWin2016},
+};
+
+std::uint8_t Nt10Kind(std::uint32_t build, bool workstation) {
+    if (workstation) return build >= kFirstWin11Build ? kOsWin11 : kOsWin10;
+    for (const auto& entry : kServer10Kinds) {
+        if (build >= entry.FirstBuild) return entry.Kind;
+    }
+    // A server from before the first release (a preview) has no name of its
+    // own; it is no Windows 10 either.
+    return kOsWinNtNew;
+}
 
 // Decimal digits at the start of `text`, or 0.
 std::uint32_t LeadingNumber(const std::wstring& text) {
@@ -74,9 +99,10 @@ std::uint8_t Win9xKindOf(std::uint32_t major, std::uint32_t minor, std::uint32_t
     return minor <= 90 ? kOsWinMe : kOsWin9xNew;
 }
 
-std::uint8_t NtKindOf(std::uint32_t major, std::uint32_t minor, bool workstation) {
+std::uint8_t NtKindOf(std::uint32_t major, std::uint32_t minor, std::uint32_t build, bool workstation) {
     if (major <= 3) return kOsWinNt3;
     if (major == 4) return kOsWinNt4;
+    if (major == 10 && minor == 0) return Nt10Kind(build, workstation);
     if (major == 10) return kOsWin10;
     if (major == 5 && minor >= 2) return workstation ? kOsWinXp : kOsWin2003;
     for (const auto& entry : kNtMinorKinds) {
@@ -96,7 +122,7 @@ TOS MakeOsRecord(const TOsVersionData& data, bool native_x64, const TOsEditionFl
     if (os.IsWin9x) {
         os.OSKind = os.Win9xKind = Win9xKindOf(os.MajorVersion, os.MinorVersion, os.BuildNumber);
     } else if (os.IsWinNT) {
-        os.OSKind = os.NTKind = NtKindOf(os.MajorVersion, os.MinorVersion, data.ProductType == 1);
+        os.OSKind = os.NTKind = NtKindOf(os.MajorVersion, os.MinorVersion, os.BuildNumber, data.ProductType == 1);
         if (data.StructSize >= 284) {
             os.ServicePack = data.ServicePackMajor;
         } else if (os.ServicePackText.size() >= 14) {

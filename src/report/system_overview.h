@@ -35,6 +35,11 @@ enum : std::uint8_t {
     kOsWin2012R2 = 19,
     kOsWin10 = 20,
     kOsWinNtNew = 21,
+    kOsWin11 = 22,
+    kOsWin2016 = 23,
+    kOsWin2019 = 24,
+    kOsWin2022 = 25,
+    kOsWin2025 = 26,
 };
 
 // The operating system as identified once per process.
@@ -77,8 +82,9 @@ struct TOsEditionFlags {
 std::wstring OsKindName(std::uint8_t kind);
 // The kind of a 9x-family system.
 std::uint8_t Win9xKindOf(std::uint32_t major, std::uint32_t minor, std::uint32_t build);
-// The kind of an NT-family system.
-std::uint8_t NtKindOf(std::uint32_t major, std::uint32_t minor, bool workstation);
+// The kind of an NT-family system. Version 10.0 names every current system,
+// so there the build tells them apart.
+std::uint8_t NtKindOf(std::uint32_t major, std::uint32_t minor, std::uint32_t build, bool workstation);
 // The whole record from the version data, the native architecture and the
 // edition flags.
 TOS MakeOsRecord(const TOsVersionData& data, bool native_x64, const TOsEditionFlags& flags);

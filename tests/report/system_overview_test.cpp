@@ -11,27 +11,58 @@ using vantrel_test::Printable;
 
 TEST(OsKind, NtTable) {
     struct Case {
-        std::uint32_t major, minor;
+        std::uint32_t major, minor, build;
         bool workstation;
         const wchar_t* name;
     };
     const Case cases[] = {
-        {0, 0, true, L"Windows NT 3"},      {3, 51, false, L"Windows NT 3"},
-        {4, 0, true, L"Windows NT 4"},      {4, 90, false, L"Windows NT 4"},
-        {5, 0, false, L"Windows 2000"},     {5, 1, false, L"Windows XP"},
-        {5, 2, true, L"Windows XP"},        {5, 2, false, L"Windows 2003"},
-        {5, 7, false, L"Windows 2003"},     {6, 0, true, L"Windows Vista"},
-        {6, 0, false, L"Windows 2008"},     {6, 1, true, L"Windows 7"},
-        {6, 1, false, L"Windows 2008 R2"},  {6, 2, true, L"Windows 8"},
-        {6, 2, false, L"Windows 2012"},     {6, 3, true, L"Windows 8.1"},
-        {6, 3, false, L"Windows 2012 R2"},  {6, 4, true, L"Windows NT New"},
-        {7, 0, true, L"Windows NT New"},    {9, 9, false, L"Windows NT New"},
-        {10, 0, true, L"Windows 10"},       {10, 0, false, L"Windows 10"},
-        {11, 0, true, L"Windows NT New"},
+        {0, 0, 0, true, L"Windows NT 3"},          {3, 51, 1057, false, L"Windows NT 3"},
+        {4, 0, 1381, true, L"Windows NT 4"},       {4, 90, 0, false, L"Windows NT 4"},
+        {5, 0, 2195, false, L"Windows 2000"},      {5, 1, 2600, false, L"Windows XP"},
+        {5, 2, 3790, true, L"Windows XP"},         {5, 2, 3790, false, L"Windows 2003"},
+        {5, 7, 0, false, L"Windows 2003"},         {6, 0, 6002, true, L"Windows Vista"},
+        {6, 0, 6002, false, L"Windows 2008"},      {6, 1, 7601, true, L"Windows 7"},
+        {6, 1, 7601, false, L"Windows 2008 R2"},   {6, 2, 9200, true, L"Windows 8"},
+        {6, 2, 9200, false, L"Windows 2012"},      {6, 3, 9600, true, L"Windows 8.1"},
+        {6, 3, 26100, false, L"Windows 2012 R2"},  {6, 4, 9841, true, L"Windows NT New"},
+        {7, 0, 0, true, L"Windows NT New"},        {9, 9, 0, false, L"Windows NT New"},
+        {11, 0, 22000, true, L"Windows NT New"},   {11, 0, 26100, false, L"Windows NT New"},
+        // 10.0 workstations: Windows 11 from build 22000
+        {10, 0, 0, true, L"Windows 10"},           {10, 0, 10240, true, L"Windows 10"},
+        {10, 0, 19045, true, L"Windows 10"},       {10, 0, 21999, true, L"Windows 10"},
+        {10, 0, 22000, true, L"Windows 11"},       {10, 0, 26100, true, L"Windows 11"},
+        // 10.0 servers by build; the previews before the first release are
+        // no Windows 10
+        {10, 0, 0, false, L"Windows NT New"},      {10, 0, 14300, false, L"Windows NT New"},
+        {10, 0, 14392, false, L"Windows NT New"},  {10, 0, 14393, false, L"Windows 2016"},
+        {10, 0, 17762, false, L"Windows 2016"},    {10, 0, 17763, false, L"Windows 2019"},
+        {10, 0, 20347, false, L"Windows 2019"},    {10, 0, 20348, false, L"Windows 2022"},
+        {10, 0, 26099, false, L"Windows 2022"},    {10, 0, 26100, false, L"Windows 2025"},
+        {10, 0, 30000, false, L"Windows 2025"},
+        // other minor versions of 10 keep their row
+        {10, 1, 26100, false, L"Windows 10"},      {10, 3, 22631, true, L"Windows 10"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + (c.workstation ? " ws" : " srv"));
-        EXPECT_EQ(OsKindName(NtKindOf(c.major, c.minor, c.workstation)), c.name);
+        SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + "." + std::to_string(c.build) +
+                     (c.workstation ? " ws" : " srv"));
+        EXPECT_EQ(OsKindName(NtKindOf(c.major, c.minor, c.build, c.workstation)), c.name);
+    }
+}
+
+TEST(OsKind, IndexesOfTheNameTable) {
+    struct Case {
+        std::uint8_t kind;
+        const wchar_t* name;
+    };
+    const Case cases[] = {
+        {kOsNone, L"None"},           {kOsWin9xNew, L"Windows 9x New"}, {kOsWin2012R2, L"Windows 2012 R2"},
+        {20, L"Windows 10"},          {21, L"Windows NT New"},          {22, L"Windows 11"},
+        {23, L"Windows 2016"},        {24, L"Windows 2019"},            {25, L"Windows 2022"},
+        {26, L"Windows 2025"},        {27, L"None"},                    {255, L"None"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        EXPECT_EQ(OsKindName(c.kind), c.name);
     }
 }
 
@@ -54,7 +85,6 @@ TEST(OsKind, Win9xTable) {
         SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + "." + std::to_string(c.build));
         EXPECT_EQ(OsKindName(Win9xKindOf(c.major, c.minor, c.build)), c.name);
     }
-    EXPECT_EQ(OsKindName(22), L"None");
 }
 
 TOsVersionData Nt(std::uint32_t major, std::uint32_t minor, std::uint32_t build, const wchar_t* csd,
@@ -82,6 +112,9 @@ TEST(OsRecord, DescriptionSuffixesInOrder) {
         {Nt(6, 1, 7601, L"Service Pack 1"), true, {}, L"Windows 7 x64 Service Pack 1"},
         {Nt(10, 0, 19045, L""), true, {}, L"Windows 10 x64"},
         {Nt(10, 0, 19045, L""), false, {}, L"Windows 10"},
+        {Nt(10, 0, 22631, L""), true, {}, L"Windows 11 x64"},
+        {Nt(10, 0, 20348, L"", 3), true, {}, L"Windows 2022 x64"},
+        {Nt(10, 0, 17763, L"", 2), false, {}, L"Windows 2019"},  // a domain controller is a server
         {Nt(5, 2, 3790, L"Service Pack 2", 3), false, {true, false, false, false}, L"Windows 2003 R2 Service Pack 2"},
         {Nt(5, 1, 2600, L"Service Pack 3"), false, {false, true, true, true},
          L"Windows XP Tablet PC Starter Media Center Service Pack 3"},

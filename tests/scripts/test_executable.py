@@ -14,7 +14,7 @@ RUN_TIME_ONLY = [
     "IsWow64Process", "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection", "RtlGetVersion",
     "NtQuerySystemInformation", "QueryFullProcessImageNameW", "GetProcessImageFileNameW",
     "GetModuleFileNameExW", "GetProcessMemoryInfo", "GetGuiResources", "GlobalMemoryStatusEx",
-    "WTSGetActiveConsoleSessionId", "GetNativeSystemInfo", "GetTickCount64", "GetProcessId",
+    "WTSGetActiveConsoleSessionId", "GetNativeSystemInfo", "GetTickCount64", "GetProcessId", "GetCalendarInfoW",
 ]
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
                "oleaut32.dll", "shell32.dll", "user32.dll", "version.dll", "wtsapi32.dll"}
