@@ -110,8 +110,7 @@ std::uint64_t CreationTime(HANDLE process) {
 // created after it (so a reused id does not count). Empty when the system
 // cannot tell a process handle's id.
 std::vector<ScopedKernelHandle> ChildProcesses(HANDLE parent) {
-    using GetProcessIdFn = DWORD(WINAPI*)(HANDLE);
-    static const auto get_process_id = ProcAs<GetProcessIdFn>(LookupLoadedProc(L"kernel32.dll", "GetProcessId"));
+    auto get_process_id = optional_api::GetProcessId();
     std::vector<ScopedKernelHandle> children;
     if (get_process_id == nullptr) return children;
     const DWORD parent_id = get_process_id(parent);
