@@ -1,6 +1,7 @@
 #include "app/shell_launch_win.h"
 #include "platform/file_io_win.h"
 #include "platform/text.h"
+#include "platform/win.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

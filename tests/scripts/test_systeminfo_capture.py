@@ -26,6 +26,9 @@ TITLE = "===== System ====="
 # time unless it is exactly midnight.
 STAMP = re.compile(r"^\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)?$")
 TEST_BOUND_MS = 3000  # the product waits 120 s; a never-ending command needs no such patience here
+# Wine runs its own systeminfo for a program of that name in the native
+# system folder unless told to take the file that is there.
+STAND_IN_FIRST = {"WINEDLLOVERRIDES": "mscoree,mshtml=;systeminfo.exe=n"}
 
 OEM_TEXT = "\r\nHost Name:                 PRÜFSTAND\r\nRegistered Owner:          Jürgen Müller\r\n" \
            "Network Card(s):           1 NIC(s) ─ Straße\r\n"
@@ -70,7 +73,7 @@ class SystemInfoCapture(unittest.TestCase):
         """Runs the capture; returns its report and the saved file's bytes."""
         temp_win = temp_win or self.temp_win
         work = tempfile.mkdtemp(dir=self.scratch)
-        env = dict(extra_env or {})
+        env = dict(STAND_IN_FIRST, **(extra_env or {}))
         if output is not None:
             source = os.path.join(self.scratch, "output.bin")
             with open(source, "wb") as f:
@@ -183,7 +186,7 @@ class SystemInfoCapture(unittest.TestCase):
         source = os.path.join(self.scratch, "output.bin")
         with open(source, "wb") as f:
             f.write(OEM_TEXT.encode("cp437"))
-        env = winebed.wine_env(self.prefix, extra={"VANTREL_FAKE_OUTPUT": winebed.windows_path(source)})
+        env = winebed.wine_env(self.prefix, extra=dict(STAND_IN_FIRST, VANTREL_FAKE_OUTPUT=winebed.windows_path(source)))
         with tempfile.TemporaryFile() as out:
             subprocess.run(["wine", CAPTURE, "repeat", self.temp_win, "30000", "50"], env=env, stdout=out,
                            stderr=subprocess.DEVNULL, timeout=1200, check=True)
@@ -200,7 +203,7 @@ class SystemInfoCapture(unittest.TestCase):
         self.assertSavedLines(saved, [])
         self.assertEqual(report["systeminfo_running"], 0)
         # The check sees what ending only the command leaves: its child.
-        env = winebed.wine_env(self.prefix, extra=dict(child, VANTREL_FAKE_HANG="1"))
+        env = winebed.wine_env(self.prefix, extra=dict(STAND_IN_FIRST, VANTREL_FAKE_HANG="1", **child))
         with tempfile.TemporaryFile() as out:
             subprocess.run(["wine", CAPTURE, "bare", str(TEST_BOUND_MS)], env=env, stdout=out,
                            stderr=subprocess.DEVNULL, timeout=300)
