@@ -4,11 +4,15 @@
 #include "log/log_win.h"
 #include "platform/folders_win.h"
 #include "platform/identity_win.h"
+#include "platform/optional_api_win.h"
 #include "platform/system_locale_win.h"
 #include "report/process_inventory_win.h"
 #include "report/system_info_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    // Before anything loads a DLL: no DLL is looked up in the current folder,
+    // and where the system allows it, none outside the system folder.
+    vantrel::RestrictDllSearch();
     vantrel::CreateLogManager();
     vantrel::CreateSystemInfoList();
     // Regional settings are read once, at start-up.

@@ -1,6 +1,7 @@
 #include "app/main_window_win.h"
 
 #include "app/desktop_target.h"
+#include "app/shell_launch_win.h"
 #include "job/geninfo_protocol.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
@@ -156,7 +157,10 @@ void WMGenInfo(WPARAM code, LPARAM value) {
             ShowInformation(message.Text);
             if (message.OpenExplorer) {
                 std::wstring parameters = L"/select," + TargetFile;
-                ::ShellExecuteW(nullptr, L"open", L"Explorer.exe", parameters.c_str(), nullptr, SW_SHOW);
+                const std::wstring explorer = ExplorerPath();
+                if (!explorer.empty()) {
+                    ::ShellExecuteW(nullptr, L"open", explorer.c_str(), parameters.c_str(), nullptr, SW_SHOW);
+                }
             }
             ::TerminateProcess(::GetCurrentProcess(), 0);
             break;
@@ -253,6 +257,9 @@ HCURSOR CursorSlot(TCursorRole role) {
 }
 
 void OpenLink(const std::wstring& address) {
+    // The browser starts with the logged-on user's rights where that user's
+    // shell can be asked; only without one does the tool start it itself.
+    if (OpenThroughUserShell(address)) return;
     HINSTANCE result = nullptr;
     try {
         result = ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -5,6 +5,8 @@
 #include "platform/system_locale_win.h"
 #include "platform/text.h"
 
+#include <vector>
+
 namespace vantrel {
 
 namespace {
@@ -13,21 +15,54 @@ namespace {
 // be created but none opened for writing would otherwise be filled without end.
 constexpr unsigned kLastLogCandidate = 100;
 
-// Creates an empty log file and its missing folders. A file that another
-// writer created in the meantime is left as it is.
-void CreateEmptyLogFile(const std::wstring& file_name) {
-    ForceDirectories(ExtractFilePath(file_name));
-    ScopedFileHandle file(::CreateFileW(file_name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file && ::GetLastError() != ERROR_FILE_EXISTS) {
+// The log is opened, and its backup created, without following a link: a
+// name that the user of a writable folder turned into a link must not lead
+// the tool's writes elsewhere.
+constexpr DWORD kLogAccess = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD kNoFollow = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+
+bool IsExistingName(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+// Creates the log file new, with its missing folders; others may read it but
+// not write it. Invalid when something already has the name; throws
+// EToolError when it cannot be created.
+ScopedFileHandle CreateNewLogFile(const std::wstring& file_name) {
+    auto create = [&file_name] {
+        return ScopedFileHandle(
+            ::CreateFileW(file_name.c_str(), kLogAccess, FILE_SHARE_READ, nullptr, CREATE_NEW, kNoFollow, nullptr));
+    };
+    ScopedFileHandle file = create();
+    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+        ForceDirectories(ExtractFilePath(file_name));
+        file = create();
+    }
+    if (!file && !IsExistingName(::GetLastError())) {
         throw EToolError("Cannot create log file " + EncodeUtf8(file_name));
     }
+    return file;
 }
 
-// Opens the log file for writing; others may read it but not write it.
-ScopedFileHandle OpenForAppend(const std::wstring& file_name) {
-    return ScopedFileHandle(::CreateFileW(file_name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+// True when the open handle is a plain file with one name: no reparse point
+// (the link itself is opened, not its target), no folder, no hard link that
+// would give the file another name elsewhere.
+bool IsPlainSingleFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file, &info)) return false;
+    const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    return (info.dwFileAttributes & refused) == 0 && info.nNumberOfLinks == 1;
+}
+
+// The log file, created new or opened as it is; invalid when another writer
+// holds it or it is not a plain file of its own (the caller then goes on to
+// the next candidate). Throws when it can be neither created nor found.
+ScopedFileHandle OpenLogFile(const std::wstring& file_name) {
+    ScopedFileHandle file = CreateNewLogFile(file_name);
+    if (!file) {
+        file.Reset(::CreateFileW(file_name.c_str(), kLogAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNoFollow,
+                                 nullptr));
+    }
+    if (file && !IsPlainSingleFile(file.Get())) file.Reset();
+    return file;
 }
 
 // Moves the file position; throws when the file cannot be positioned.
@@ -47,6 +82,23 @@ std::int64_t SizeOf(HANDLE file) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
+// Copies everything from the start of `from` to `to`; false on any failure.
+bool CopyContent(HANDLE from, HANDLE to) {
+    LONG high = 0;
+    ::SetLastError(NO_ERROR);
+    if (::SetFilePointer(from, 0, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) {
+        return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+        if (got == 0) return true;
+        DWORD written = 0;
+        if (!::WriteFile(to, buffer.data(), got, &written, nullptr) || written != got) return false;
+    }
+}
+
 TLogManage* g_log_manager = nullptr;
 
 }  // namespace
@@ -55,8 +107,7 @@ TLogObj::TLogObj(const std::wstring& log_name) : module_name_(GetModulePath()) {
     for (unsigned n = 0;; ++n) {
         if (n > kLastLogCandidate) throw EToolError("No log file can be opened");
         file_name_ = LogCandidateName(log_name, module_name_, n);
-        if (!FileExists(file_name_)) CreateEmptyLogFile(file_name_);
-        stream_ = OpenForAppend(file_name_);
+        stream_ = OpenLogFile(file_name_);
         if (stream_) break;
     }
     current_size_ = SizeOf(stream_.Get());
@@ -82,17 +133,35 @@ void TLogObj::LockedAppendLine(const std::wstring& text) {
 }
 
 void TLogObj::Rotate() {
-    const std::wstring last = LogBackupName(file_name_, BackupCount);
-    if (FileExists(last)) ::DeleteFileW(last.c_str());
     for (unsigned k = BackupCount; k-- > 1;) {
-        const std::wstring older = LogBackupName(file_name_, k);
-        if (FileExists(older)) ::MoveFileW(older.c_str(), LogBackupName(file_name_, k + 1).c_str());
+        // Renaming moves a name, never what a link at it points to.
+        ::MoveFileExW(LogBackupName(file_name_, k).c_str(), LogBackupName(file_name_, k + 1).c_str(),
+                      MOVEFILE_REPLACE_EXISTING);
     }
     // A failed copy does not stop the rotation: the log is emptied anyway.
-    ::CopyFileW(file_name_.c_str(), LogBackupName(file_name_, 1).c_str(), FALSE);
+    WriteBackup(LogBackupName(file_name_, 1));
     Seek(stream_.Get(), FILE_BEGIN);
     if (!::SetEndOfFile(stream_.Get())) throw EToolError("Cannot empty the log file");
     current_size_ = 0;
+}
+
+bool TLogObj::WriteBackup(const std::wstring& backup) {
+    // The copy goes into a file the tool creates new, which then takes the
+    // backup's name: whatever stood there before, a link included, is
+    // replaced as a name, and nothing is written through it.
+    const std::wstring fresh = backup + L".new";
+    {
+        ScopedFileHandle copy(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNoFollow, nullptr));
+        if (!copy) return false;
+        if (!CopyContent(stream_.Get(), copy.Get())) {
+            copy.Reset();
+            ::DeleteFileW(fresh.c_str());
+            return false;
+        }
+    }
+    if (::MoveFileExW(fresh.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    ::DeleteFileW(fresh.c_str());
+    return false;
 }
 
 void TLogObj::WriteBytes(const std::string& bytes) {

@@ -19,16 +19,19 @@ class TLogObj {
 public:
     // Opens the log file `log_name` (empty: the executable's path with
     // ".log"), creating it and its folders when missing, for writing while
-    // others may read it. When another writer holds it, the candidates
-    // "_1.log", "_2.log", ... are tried in turn. Throws EToolError when a
-    // candidate cannot be created.
+    // others may read it. The name is opened without following a link, and
+    // only a plain file with a single name is taken. When another writer
+    // holds it, or it is a link, a folder or a file with more than one name,
+    // the candidates "_1.log", "_2.log", ... are tried in turn. Throws
+    // EToolError when a candidate can be neither created nor opened.
     explicit TLogObj(const std::wstring& log_name);
     // Closes the file, and deletes it when nothing was ever written to it.
     ~TLogObj();
     TLogObj(const TLogObj&) = delete;
     TLogObj& operator=(const TLogObj&) = delete;
 
-    // Rotates the file when it has reached MaxSize, then appends one line
+    // Rotates the file when it has reached MaxSize (the open file is copied
+    // into a new backup, then emptied), then appends one line
     // (the byte-order mark first into an empty file). No locking; throws
     // EToolError when the file cannot be written.
     void AppendLine(const std::wstring& text);
@@ -44,6 +47,9 @@ public:
 
 private:
     void Rotate();
+    // Copies the open log file into a new file that then takes the name
+    // `backup`; false (and no file left) when that fails.
+    bool WriteBackup(const std::wstring& backup);
     void WriteBytes(const std::string& bytes);
 
     TCriticalSection lock_;

@@ -6,7 +6,6 @@
 #include "platform/os_version_win.h"
 
 #include <tlhelp32.h>
-#include <wtsapi32.h>
 
 #include <vector>
 
@@ -14,22 +13,16 @@ namespace vantrel {
 
 namespace {
 
-using ConsoleSessionFn = DWORD(WINAPI*)();
-
 struct TIdentityStartup {
     bool IsWindows2000 = false;
-    ConsoleSessionFn ConsoleSession = nullptr;
+    optional_api::WTSGetActiveConsoleSessionIdFn ConsoleSession = nullptr;
 };
 
 TIdentityStartup MakeStartup() {
     TIdentityStartup startup;
     const TOsVersion version = GetOsVersion();
     startup.IsWindows2000 = IsWindows2000Version(version.Major, version.Minor);
-    if (!startup.IsWindows2000) {
-        // Loaded for the life of the process: the entry point is kept.
-        HMODULE kernel = ::LoadLibraryW(L"Kernel32.dll");
-        startup.ConsoleSession = ProcAs<ConsoleSessionFn>(LookupProcIn(kernel, "WTSGetActiveConsoleSessionId"));
-    }
+    if (!startup.IsWindows2000) startup.ConsoleSession = optional_api::WTSGetActiveConsoleSessionId();
     return startup;
 }
 
@@ -41,7 +34,11 @@ const TIdentityStartup& Startup() {
 struct WtsMemoryTraits {
     using Handle = void*;
     static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::WTSFreeMemory(h); }
+    static void Close(Handle h) noexcept {
+        // Only memory that WTSQuerySessionInformationW returned is held, so
+        // the module and its release function are there.
+        if (auto free_memory = optional_api::WTSFreeMemory()) free_memory(h);
+    }
 };
 using ScopedWtsMemory = ScopedHandle<WtsMemoryTraits>;
 
@@ -49,7 +46,8 @@ using ScopedWtsMemory = ScopedHandle<WtsMemoryTraits>;
 bool QuerySession(DWORD session, WTS_INFO_CLASS info, ScopedWtsMemory& buffer, DWORD& bytes) {
     wchar_t* data = nullptr;
     bytes = 0;
-    if (!::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, info, &data, &bytes)) return false;
+    auto query = optional_api::WTSQuerySessionInformationW();
+    if (query == nullptr || !query(WTS_CURRENT_SERVER_HANDLE, session, info, &data, &bytes)) return false;
     buffer.Reset(data);
     return true;
 }
@@ -174,7 +172,7 @@ DWORD GetTokenIntegrityLevel(HANDLE token) {
 }
 
 DWORD GetActiveSessionId() {
-    if (ConsoleSessionFn console = Startup().ConsoleSession) {
+    if (auto console = Startup().ConsoleSession) {
         const DWORD session = console();
         if (IsConsoleSessionAnswer(session)) return session;
     }

@@ -7,8 +7,6 @@ namespace vantrel {
 
 namespace {
 
-using GetCalendarInfoWFn = int(WINAPI*)(LCID, CALID, CALTYPE, LPWSTR, int, LPDWORD);
-
 std::wstring LocaleText(LCTYPE type, const std::wstring& fallback) {
     wchar_t buffer[100] = {};
     int n = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 100);
@@ -34,7 +32,7 @@ void ReadMonthNames(TMonthNames& names, LCTYPE january, const TMonthNames& fallb
 // The era of the Gregorian calendar, the one the report's dates are written
 // in, in the user's language.
 std::wstring EraText(const std::wstring& fallback) {
-    auto get_calendar_info = ProcAs<GetCalendarInfoWFn>(LookupLoadedProc(L"kernel32.dll", "GetCalendarInfoW"));
+    const auto get_calendar_info = optional_api::GetCalendarInfoW();
     if (get_calendar_info == nullptr) return fallback;
     wchar_t buffer[100] = {};
     int n = get_calendar_info(LOCALE_USER_DEFAULT, CAL_GREGORIAN, CAL_SERASTRING, buffer, 100, nullptr);

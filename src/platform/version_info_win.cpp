@@ -1,5 +1,6 @@
 #include "platform/version_info.h"
 
+#include "platform/optional_api_win.h"
 #include "platform/text.h"
 #include "platform/win.h"
 
@@ -12,18 +13,22 @@ namespace {
 
 // The whole version data of a file, or an empty block.
 std::vector<unsigned char> LoadVersionBlock(const std::wstring& file_name) {
+    auto info_size = optional_api::GetFileVersionInfoSizeW();
+    auto info = optional_api::GetFileVersionInfoW();
+    if (info_size == nullptr || info == nullptr) return {};
     DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeW(file_name.c_str(), &ignored);
+    DWORD size = info_size(file_name.c_str(), &ignored);
     if (size == 0) return {};
     std::vector<unsigned char> block(size);
-    if (!::GetFileVersionInfoW(file_name.c_str(), 0, size, block.data())) return {};
+    if (!info(file_name.c_str(), 0, size, block.data())) return {};
     return block;
 }
 
 bool Query(std::vector<unsigned char>& block, const std::wstring& sub_block, void*& data, UINT& length) {
     data = nullptr;
     length = 0;
-    return ::VerQueryValueW(block.data(), sub_block.c_str(), &data, &length) != FALSE && data != nullptr;
+    auto query = optional_api::VerQueryValueW();
+    return query != nullptr && query(block.data(), sub_block.c_str(), &data, &length) != FALSE && data != nullptr;
 }
 
 std::wstring QueryText(std::vector<unsigned char>& block, const std::wstring& sub_block) {

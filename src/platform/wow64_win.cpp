@@ -1,7 +1,6 @@
 #include "platform/wow64_win.h"
 
 #include "platform/optional_api_win.h"
-#include "platform/win.h"
 
 #include <atomic>
 
@@ -9,9 +8,8 @@ namespace vantrel {
 
 namespace {
 
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-using DisableRedirectionFn = BOOL(WINAPI*)(PVOID*);
-using RevertRedirectionFn = BOOL(WINAPI*)(PVOID);
+using DisableRedirectionFn = optional_api::Wow64DisableWow64FsRedirectionFn;
+using RevertRedirectionFn = optional_api::Wow64RevertWow64FsRedirectionFn;
 
 // Process-wide, written with the same values by whichever thread gets there
 // first; atomics keep concurrent first calls well defined.
@@ -21,7 +19,7 @@ std::atomic<DisableRedirectionFn> g_disable{nullptr};
 std::atomic<RevertRedirectionFn> g_revert{nullptr};
 
 bool QueryIsWow64() {
-    auto is_wow64_process = ProcAs<IsWow64ProcessFn>(LookupLoadedProc(L"kernel32.dll", "IsWow64Process"));
+    auto is_wow64_process = optional_api::IsWow64Process();
     if (is_wow64_process == nullptr) return false;
     BOOL wow64 = FALSE;
     return is_wow64_process(::GetCurrentProcess(), &wow64) && wow64;
@@ -40,10 +38,8 @@ bool IsWow64() {
 
 void LoadWow64Functions() {
     if (!IsWow64()) return;
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return;
-    g_disable.store(ProcAs<DisableRedirectionFn>(LookupProcIn(kernel, "Wow64DisableWow64FsRedirection")));
-    g_revert.store(ProcAs<RevertRedirectionFn>(LookupProcIn(kernel, "Wow64RevertWow64FsRedirection")));
+    g_disable.store(optional_api::Wow64DisableWow64FsRedirection());
+    g_revert.store(optional_api::Wow64RevertWow64FsRedirection());
 }
 
 bool DisableFsRedirection(void*& cookie) {

@@ -1,5 +1,6 @@
 #include "report/autoruns_win.h"
 
+#include "platform/com_win.h"
 #include "platform/directory_win.h"
 #include "platform/errors.h"
 #include "platform/folders_win.h"
@@ -54,38 +55,6 @@ TStringList SubkeyNames(HKEY key) {
 HKEY RootKey(TAutorunRoot root) {
     return root == TAutorunRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
-
-// Releases a COM interface pointer when it goes away.
-template <typename Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    Interface* operator->() const { return pointer_; }
-    void** Receive() { return reinterpret_cast<void**>(&pointer_); }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
-// OLE for the calling thread, uninitialised again when it goes away (only
-// when this object's initialisation succeeded).
-class ScopedOleInitialize {
-public:
-    ScopedOleInitialize() : result_(::OleInitialize(nullptr)) {}
-    ~ScopedOleInitialize() {
-        if (SUCCEEDED(result_)) ::OleUninitialize();
-    }
-    ScopedOleInitialize(const ScopedOleInitialize&) = delete;
-    ScopedOleInitialize& operator=(const ScopedOleInitialize&) = delete;
-
-private:
-    HRESULT result_;
-};
 
 void ReadSource(const TLaunchSource& source, const TAutorunsContext& context, TStringList& lines) {
     const HKEY root = RootKey(source.Root);

@@ -11,62 +11,16 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cwchar>
 
 namespace vantrel {
 
 namespace {
 
-using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-using GetModuleFileNameExWFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
-using QueryFullProcessImageNameWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-using GetProcessImageFileNameWFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
-using GetProcessMemoryInfoFn = BOOL(WINAPI*)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
-using GetGuiResourcesFn = DWORD(WINAPI*)(HANDLE, DWORD);
-using GlobalMemoryStatusExFn = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
-
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr DWORD kPathCapacity = 260;
 constexpr std::uint32_t kCrcViewSize = 0x100000;
 constexpr const wchar_t* kSubSystemsKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems";
-
-// The entry points of the inventory: each is looked up, in this order, by
-// any call that needs one as long as it has not been found, and kept once
-// found. The psapi library is loaded before its other entry points are
-// looked up in it and stays loaded.
-struct TInventoryApi {
-    std::atomic<GenericProc> NtQuerySystemInformation{nullptr};
-    std::atomic<GenericProc> GetModuleFileNameExW{nullptr};
-    std::atomic<GenericProc> QueryFullProcessImageNameW{nullptr};
-    std::atomic<GenericProc> GetProcessImageFileNameW{nullptr};
-    std::atomic<GenericProc> GetProcessMemoryInfo{nullptr};
-    std::atomic<GenericProc> GetGuiResources{nullptr};
-};
-
-void Resolve(std::atomic<GenericProc>& slot, GenericProc (*lookup)()) {
-    if (slot.load() == nullptr) slot.store(lookup());
-}
-
-const TInventoryApi& InventoryApi() {
-    static TInventoryApi api;
-    Resolve(api.NtQuerySystemInformation,
-            [] { return LookupLoadedProc(L"ntdll.dll", "NtQuerySystemInformation"); });
-    Resolve(api.GetModuleFileNameExW,
-            [] { return LookupProcIn(::LoadLibraryW(L"psapi.dll"), "GetModuleFileNameExW"); });
-    Resolve(api.QueryFullProcessImageNameW,
-            [] { return LookupLoadedProc(L"kernel32.dll", "QueryFullProcessImageNameW"); });
-    Resolve(api.GetProcessImageFileNameW,
-            [] { return LookupLoadedProc(L"psapi.dll", "GetProcessImageFileNameW"); });
-    Resolve(api.GetProcessMemoryInfo, [] { return LookupLoadedProc(L"psapi.dll", "GetProcessMemoryInfo"); });
-    Resolve(api.GetGuiResources, [] { return LookupLoadedProc(L"user32.dll", "GetGuiResources"); });
-    return api;
-}
-
-template <typename Fn>
-Fn Entry(const std::atomic<GenericProc>& slot) {
-    return ProcAs<Fn>(slot.load());
-}
 
 // Text in a buffer of 261 characters as the system left it.
 std::wstring BufferText(const wchar_t* buffer, DWORD length) {
@@ -88,7 +42,7 @@ std::wstring WindowsDirectory() {
 
 // The filled buffer of the process query; false when the query failed.
 bool QueryProcessBuffer(std::vector<unsigned char>& buffer) {
-    auto query = Entry<NtQuerySystemInformationFn>(InventoryApi().NtQuerySystemInformation);
+    auto query = optional_api::NtQuerySystemInformation();
     if (query == nullptr) return false;
     ULONG needed = 0;
     query(kSystemProcessInformation, nullptr, 0, &needed);
@@ -116,7 +70,7 @@ void EnableDebugPrivilege() {
 }
 
 std::wstring FullImageName(HANDLE process) {
-    auto query = Entry<QueryFullProcessImageNameWFn>(InventoryApi().QueryFullProcessImageNameW);
+    auto query = optional_api::QueryFullProcessImageNameW();
     if (query == nullptr) return std::wstring();
     wchar_t buffer[kPathCapacity + 1] = {};
     DWORD size = kPathCapacity;
@@ -139,7 +93,7 @@ std::vector<TDosDevice> DosDevices() {
 }
 
 std::wstring ModuleFileNameEx(HANDLE process) {
-    auto query = Entry<GetModuleFileNameExWFn>(InventoryApi().GetModuleFileNameExW);
+    auto query = optional_api::GetModuleFileNameExW();
     if (query == nullptr) return std::wstring();
     wchar_t buffer[kPathCapacity + 1] = {};
     return BufferText(buffer, query(process, nullptr, buffer, kPathCapacity));
@@ -152,7 +106,7 @@ struct TMemoryCounters {
 
 TMemoryCounters ProcessMemoryCounters(HANDLE process) {
     TMemoryCounters counters;
-    auto query = Entry<GetProcessMemoryInfoFn>(InventoryApi().GetProcessMemoryInfo);
+    auto query = optional_api::GetProcessMemoryInfo();
     if (query == nullptr) return counters;
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;
@@ -194,7 +148,7 @@ TProcessEntry MakeEntry(const std::wstring& path, const TSystemProcessRecord& re
     if (!process) return e;
     e.RunTimeMs = ProcessRunTimeMs(process.Get());
     e.PriorityClass = static_cast<std::int32_t>(::GetPriorityClass(process.Get()));
-    if (auto gui = Entry<GetGuiResourcesFn>(InventoryApi().GetGuiResources)) {
+    if (auto gui = optional_api::GetGuiResources()) {
         e.GdiObjects = static_cast<std::int32_t>(gui(process.Get(), GR_GDIOBJECTS));
         e.UserObjects = static_cast<std::int32_t>(gui(process.Get(), GR_USEROBJECTS));
     }
@@ -229,7 +183,8 @@ std::wstring OrError(Build build) {
 bool QueryVersionValue(std::vector<unsigned char>& block, const wchar_t* sub_block, void*& data, UINT& length) {
     data = nullptr;
     length = 0;
-    return ::VerQueryValueW(block.data(), sub_block, &data, &length) != FALSE && data != nullptr;
+    auto query = optional_api::VerQueryValueW();
+    return query != nullptr && query(block.data(), sub_block, &data, &length) != FALSE && data != nullptr;
 }
 
 }  // namespace
@@ -242,7 +197,7 @@ std::wstring LongPathForm(const std::wstring& path) {
 }
 
 std::wstring ProcessImagePathFromDevice(HANDLE process) {
-    auto query = Entry<GetProcessImageFileNameWFn>(InventoryApi().GetProcessImageFileNameW);
+    auto query = optional_api::GetProcessImageFileNameW();
     if (query == nullptr) return std::wstring();
     wchar_t buffer[kPathCapacity + 1] = {};
     std::wstring device_path = BufferText(buffer, query(process, buffer, kPathCapacity));
@@ -298,7 +253,7 @@ std::wstring MemoryStatusText() {
             figures.DiskFree = free.QuadPart;
             figures.DiskTotal = total.QuadPart;
         }
-        auto status_ex = ProcAs<GlobalMemoryStatusExFn>(LookupLoadedProc(L"kernel32.dll", "GlobalMemoryStatusEx"));
+        auto status_ex = optional_api::GlobalMemoryStatusEx();
         if (status_ex != nullptr) {
             MEMORYSTATUSEX status = {};
             status.dwLength = sizeof status;
@@ -370,11 +325,14 @@ void AddProcesses(TStringList& lines) {
 }
 
 std::wstring ModuleFileVersionText(const std::wstring& path) {
+    auto info_size = optional_api::GetFileVersionInfoSizeW();
+    auto info = optional_api::GetFileVersionInfoW();
+    if (info_size == nullptr || info == nullptr) return std::wstring();
     DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    DWORD size = info_size(path.c_str(), &ignored);
     if (size == 0) return std::wstring();
     std::vector<unsigned char> block(size);
-    if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return std::wstring();
+    if (!info(path.c_str(), 0, size, block.data())) return std::wstring();
 
     TModuleVersionFacts facts;
     void* data = nullptr;

@@ -8,13 +8,7 @@ std::wstring SystemInfoRawName(const TDateTimeParts& now) {
     return L"SystemInfo_" + FormatFileStamp(now) + L".txt";
 }
 
-std::wstring SystemInfoParameters(const std::wstring& raw_path) {
-    return L"/d /c systeminfo>\"" + raw_path + L"\"";
-}
-
-bool IsLiteralInQuotes(const std::wstring& path) {
-    return path.find_first_of(L"\"%!") == std::wstring::npos;
-}
+std::wstring SystemInfoCommandLine(const std::wstring& program) { return L"\"" + program + L"\""; }
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Pure rules of the system-information capture: the raw output file's name,
-// the command line that fills it, how its bytes are decoded and split, and
+// the command line it is started with, how its bytes are decoded and split, and
 // the lines of "SystemInfo.txt".
 #pragma once
 
@@ -21,15 +21,10 @@ extern const wchar_t kSystemInfoTitle[];
 // "SystemInfo_" + the 17 digits of `now` + ".txt".
 std::wstring SystemInfoRawName(const TDateTimeParts& now);
 
-// The command interpreter's parameters: run the command without the
-// interpreter's AutoRun entries and redirect its output into `raw_path`,
-// enclosed in double quotes.
-std::wstring SystemInfoParameters(const std::wstring& raw_path);
-
-// True when the interpreter reads `path` literally between double quotes:
-// it holds no '"', and no '%' or '!', which the interpreter expands even
-// inside quotes.
-bool IsLiteralInQuotes(const std::wstring& path);
+// The command line the command is started with: its program path in
+// double quotes, nothing else. The program's output goes to a handle, so no
+// other path appears on a command line.
+std::wstring SystemInfoCommandLine(const std::wstring& program);
 
 // Decodes the command's output by its byte-order mark: FF FE UTF-16LE,
 // FE FF UTF-16BE, EF BB BF UTF-8; bytes without a mark go to `decode_plain`

@@ -6,8 +6,8 @@
 #include "platform/handles_win.h"
 #include "platform/optional_api_win.h"
 #include "platform/system_locale_win.h"
+#include "platform/wow64_win.h"
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -18,7 +18,7 @@ namespace vantrel {
 namespace {
 
 const wchar_t kSavedName[] = L"SystemInfo.txt";
-const DWORD kBusyPollMs = 100;
+const DWORD kJobPollMs = 10;
 const DWORD kEndWaitMs = 5000;  // how long an ended process may take to go away
 
 TStringList* g_capture_list = nullptr;
@@ -57,16 +57,17 @@ private:
 
 // The raw output file. The tool creates it new before the command runs, so a
 // file or link that someone put at the path makes the creation fail instead
-// of redirecting the elevated command's output elsewhere. The tool holds it
-// open (readers and writers may share it, deleters may not) until the output
-// has been read through this same handle, so it cannot be renamed or swapped
-// for something else meanwhile. Deleted when the object goes away.
+// of redirecting the elevated command's output elsewhere. The tool holds the
+// only handle the command writes through (a duplicate of its own, which
+// shares its file position), keeps the file open until the output has been
+// read through its own handle (others may read it, nobody else may write or
+// delete it), and deletes it when the object goes away.
 class TRawOutputFile {
 public:
     explicit TRawOutputFile(const std::wstring& path)
         : path_(path),
-          handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+          handle_(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
     ~TRawOutputFile() {
         if (!handle_) return;
         handle_.Reset();
@@ -76,7 +77,7 @@ public:
     TRawOutputFile& operator=(const TRawOutputFile&) = delete;
 
     bool Created() const { return handle_.Valid(); }
-    const std::wstring& Path() const { return path_; }
+    HANDLE Handle() const { return handle_.Get(); }
 
     // The whole file as the command left it; throws EToolError.
     std::string ReadAll() {
@@ -110,8 +111,7 @@ std::uint64_t CreationTime(HANDLE process) {
 // created after it (so a reused id does not count). Empty when the system
 // cannot tell a process handle's id.
 std::vector<ScopedKernelHandle> ChildProcesses(HANDLE parent) {
-    using GetProcessIdFn = DWORD(WINAPI*)(HANDLE);
-    static const auto get_process_id = ProcAs<GetProcessIdFn>(LookupLoadedProc(L"kernel32.dll", "GetProcessId"));
+    auto get_process_id = optional_api::GetProcessId();
     std::vector<ScopedKernelHandle> children;
     if (get_process_id == nullptr) return children;
     const DWORD parent_id = get_process_id(parent);
@@ -129,46 +129,165 @@ std::vector<ScopedKernelHandle> ChildProcesses(HANDLE parent) {
     return children;
 }
 
-// Ends the command interpreter the capture started and the command it runs,
-// and waits a little for them to go, so that they let go of the raw file.
-void EndCommand(HANDLE interpreter) {
-    std::vector<ScopedKernelHandle> children = ChildProcesses(interpreter);
+// Processes of the job that have not ended yet; 0 when it cannot be asked.
+DWORD ActiveProcesses(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                     nullptr)) {
+        return 0;
+    }
+    return accounting.ActiveProcesses;
+}
+
+// Waits until every process of the job has ended; false when some still
+// runs after `wait_ms`.
+bool WaitForEmptyJob(HANDLE job, DWORD wait_ms) {
+    const TDeadline deadline(wait_ms);
+    while (ActiveProcesses(job) != 0) {
+        const DWORD left = deadline.Remaining();
+        if (left == 0) return false;
+        ::Sleep(std::min(left, kJobPollMs));
+    }
+    return true;
+}
+
+// A job for the command and everything it starts; processes still in it when
+// the last handle goes (the tool ending early included) are ended where the
+// system can. Invalid when no job can be made.
+ScopedKernelHandle MakeCommandJob() {
+    ScopedKernelHandle job(::CreateJobObjectW(nullptr, nullptr));
+    if (!job) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+// A started command: the process, suspended until Resume, and the job it
+// was put in (none when the system refused: see StartCommand).
+struct TCommand {
+    ScopedKernelHandle Process;
+    ScopedKernelHandle Thread;
+    ScopedKernelHandle Job;
+};
+
+// The attribute list that hands the child exactly one inheritable handle;
+// on systems without it (before Vista) the list stays empty, and the rule
+// that the tool makes no other handle inheritable keeps the child to that
+// one (any process start of the tool other than this one inherits nothing).
+class TInheritList {
+public:
+    explicit TInheritList(HANDLE* handle) {
+        auto initialize = optional_api::InitializeProcThreadAttributeList();
+        auto update = optional_api::UpdateProcThreadAttribute();
+        if (initialize == nullptr || update == nullptr || optional_api::DeleteProcThreadAttributeList() == nullptr) {
+            return;
+        }
+        SIZE_T size = 0;
+        initialize(nullptr, 1, 0, &size);
+        if (size == 0) return;
+        storage_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!initialize(list, 1, 0, &size)) return;
+        list_ = list;
+        if (!update(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handle, sizeof(HANDLE), nullptr, nullptr)) {
+            Delete();
+        }
+    }
+    ~TInheritList() { Delete(); }
+    TInheritList(const TInheritList&) = delete;
+    TInheritList& operator=(const TInheritList&) = delete;
+
+    LPPROC_THREAD_ATTRIBUTE_LIST List() const { return list_; }
+
+private:
+    void Delete() {
+        if (list_ != nullptr) optional_api::DeleteProcThreadAttributeList()(list_);
+        list_ = nullptr;
+    }
+    std::vector<unsigned char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// Starts the system folder's systeminfo.exe (the native one under WOW64)
+// suspended, hidden and without a console window, with `output` as its
+// standard output: no shell, and no path but the program's on its command
+// line. Its standard error is not kept, as a console would not keep it.
+// The process goes into a job of its own; the tool itself may already be in
+// a job: the command is then started to break away from it, and where that
+// is refused (and before Windows 8 a process cannot be in two jobs) it runs
+// without a job and is ended through its process tree.
+bool StartCommand(HANDLE output, TCommand& command) {
+    const std::wstring system_dir = GetSystemDir();
+    if (system_dir.empty()) return false;
+    const std::wstring program = system_dir + L"\\systeminfo.exe";
+    std::wstring command_line = SystemInfoCommandLine(program);
+
+    // The one handle the child inherits, made inheritable only for the start.
+    ScopedKernelHandle inherited;
+    if (!::DuplicateHandle(::GetCurrentProcess(), output, ::GetCurrentProcess(), inherited.Receive(), 0, TRUE,
+                           DUPLICATE_SAME_ACCESS)) {
+        return false;
+    }
+    HANDLE inherit_only = inherited.Get();
+    TInheritList inherit_list(&inherit_only);
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = inherit_list.List() != nullptr ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdOutput = inherited.Get();
+    startup.lpAttributeList = inherit_list.List();
+    DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
+    if (inherit_list.List() != nullptr) flags |= EXTENDED_STARTUPINFO_PRESENT;
+
+    PROCESS_INFORMATION info = {};
+    bool started = false;
+    {
+        ScopedFsRedirectionOff native_system_folder;
+        started = ::CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE,
+                                   flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, system_dir.c_str(),
+                                   &startup.StartupInfo, &info) != FALSE;
+        if (!started && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            started = ::CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, flags, nullptr,
+                                       system_dir.c_str(), &startup.StartupInfo, &info) != FALSE;
+        }
+    }
+    if (!started) return false;
+    command.Process.Reset(info.hProcess);
+    command.Thread.Reset(info.hThread);
+    command.Job = MakeCommandJob();
+    if (command.Job && !::AssignProcessToJobObject(command.Job.Get(), command.Process.Get())) command.Job.Reset();
+    return true;
+}
+
+// Ends the command and everything it started, and waits a little for them to
+// go, so that nothing writes the raw file any more.
+void EndCommand(const TCommand& command) {
+    if (command.Job) {
+        ::TerminateJobObject(command.Job.Get(), 1);
+        ::WaitForSingleObject(command.Process.Get(), kEndWaitMs);
+        WaitForEmptyJob(command.Job.Get(), kEndWaitMs);
+        return;
+    }
+    std::vector<ScopedKernelHandle> children = ChildProcesses(command.Process.Get());
     for (const auto& child : children) ::TerminateProcess(child.Get(), 1);
-    ::TerminateProcess(interpreter, 1);
-    ::WaitForSingleObject(interpreter, kEndWaitMs);
+    ::TerminateProcess(command.Process.Get(), 1);
+    ::WaitForSingleObject(command.Process.Get(), kEndWaitMs);
     for (const auto& child : children) ::WaitForSingleObject(child.Get(), kEndWaitMs);
 }
 
-// Runs "cmd.exe /d /c systeminfo>"raw"" hidden from the system folder (so
-// that neither program is looked up in the current folder) and waits until
-// it has ended and no one writes the raw file any more. False when the
-// command could not start or did not finish within `bound_ms` of its start.
-bool RunSystemInfoCommand(const std::wstring& raw_path, DWORD bound_ms) {
-    const std::wstring system_dir = GetSystemDir();
-    if (system_dir.empty() || !IsLiteralInQuotes(raw_path)) return false;
+// Runs the command with its output going to `output` and waits until it
+// and everything it started have ended. False when it could not start or
+// did not end within `bound_ms` of its start (it is then ended).
+bool RunSystemInfoCommand(HANDLE output, DWORD bound_ms) {
+    TCommand command;
+    if (!StartCommand(output, command)) return false;
     const TDeadline deadline(bound_ms);
-    const std::wstring interpreter = system_dir + L"\\cmd.exe";
-    const std::wstring parameters = SystemInfoParameters(raw_path);
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = nullptr;
-    info.lpFile = interpreter.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = system_dir.c_str();
-    info.nShow = SW_HIDE;
-    if (!::ShellExecuteExW(&info) || info.hProcess == nullptr) return false;
-    ScopedKernelHandle process(info.hProcess);
-    if (::WaitForSingleObject(process.Get(), deadline.Remaining()) != WAIT_OBJECT_0) {
-        EndCommand(process.Get());
-        return false;
-    }
-    while (IsFileBusy(raw_path)) {
-        const DWORD left = deadline.Remaining();
-        if (left == 0) return false;
-        ::Sleep(std::min(left, kBusyPollMs));
-    }
-    return true;
+    ::ResumeThread(command.Thread.Get());
+    const bool ended = ::WaitForSingleObject(command.Process.Get(), deadline.Remaining()) == WAIT_OBJECT_0 &&
+                       (!command.Job || WaitForEmptyJob(command.Job.Get(), deadline.Remaining()));
+    if (!ended) EndCommand(command);
+    return ended;
 }
 
 }  // namespace
@@ -190,7 +309,9 @@ const TStringList& CaptureSystemInfoAt(const std::wstring& raw_path, std::uint32
     TStringList output;
     if (!raw_path.empty()) {
         TRawOutputFile raw(raw_path);
-        if (raw.Created() && RunSystemInfoCommand(raw.Path(), wait_bound_ms)) {
+        // The output is read through the tool's own handle once the command
+        // and all it started have ended, so every byte written has arrived.
+        if (raw.Created() && RunSystemInfoCommand(raw.Handle(), wait_bound_ms)) {
             output = SplitOutputLines(DecodeCommandOutput(raw.ReadAll(), DecodeOemText));
         }
     }

@@ -13,11 +13,6 @@ namespace vantrel {
 
 namespace {
 
-using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-using GlobalMemoryStatusExFn = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
-
 constexpr DWORD kVersionInfoExSize = 284;
 constexpr DWORD kVersionInfoSize = 276;
 constexpr DWORD kVersionInfoAnsiSize = 148;
@@ -62,7 +57,7 @@ TOsVersionData Win9xVersionData() {
 TOsVersionData NtVersionData() {
     OSVERSIONINFOEXW info = {};
     info.dwOSVersionInfoSize = kVersionInfoExSize;
-    auto rtl_get_version = ProcAs<RtlGetVersionFn>(LookupLoadedProc(L"ntdll.dll", "RtlGetVersion"));
+    auto rtl_get_version = optional_api::RtlGetVersion();
     if (rtl_get_version == nullptr || rtl_get_version(&info) != 0) {
         if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) {
             info.dwOSVersionInfoSize = kVersionInfoSize;
@@ -82,7 +77,7 @@ TOsVersionData NtVersionData() {
 }
 
 bool NativeX64() {
-    auto native_info = ProcAs<GetNativeSystemInfoFn>(LookupLoadedProc(L"kernel32.dll", "GetNativeSystemInfo"));
+    auto native_info = optional_api::GetNativeSystemInfo();
     if (native_info == nullptr) return false;
     SYSTEM_INFO info = {};
     native_info(&info);
@@ -127,7 +122,7 @@ void ReadComputerName(TOverviewFacts& facts) {
 void ReadMemory(TOverviewFacts& facts) {
     MEMORYSTATUSEX status = {};
     status.dwLength = sizeof status;
-    auto status_ex = ProcAs<GlobalMemoryStatusExFn>(LookupLoadedProc(L"kernel32.dll", "GlobalMemoryStatusEx"));
+    auto status_ex = optional_api::GlobalMemoryStatusEx();
     if (status_ex != nullptr) status_ex(&status);
     facts.TotalPhys = status.ullTotalPhys;
     facts.AvailPhys = status.ullAvailPhys;
@@ -166,7 +161,7 @@ TOS QueryOS() {
 }
 
 bool IsRunningUnderWow64() {
-    auto is_wow64 = ProcAs<IsWow64ProcessFn>(LookupLoadedProc(L"Kernel32.dll", "IsWow64Process"));
+    auto is_wow64 = optional_api::IsWow64Process();
     if (is_wow64 == nullptr) return false;
     BOOL wow64 = static_cast<BOOL>(~0u);
     // A failed call answers nothing: the tool then counts as not under WOW64.

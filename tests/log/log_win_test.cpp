@@ -147,6 +147,91 @@ TEST(LogManage, LogHeldByAnotherWriterGoesToTheNextCandidate) {
     }
 }
 
+// Someone who can write the log's folder puts a hard link to another file
+// at the log's name (a file that person could not write, in the tool's
+// elevated run). The log takes the file only when it has a single name: the
+// message goes to the next candidate, and the other file is neither written
+// nor, when it is 10 MiB large, copied to a backup or emptied.
+TEST(LogManage, HardLinkAtTheLogIsNotWrittenCopiedOrEmptied) {
+    struct Case {
+        const char* name;
+        std::size_t size;
+    };
+    const Case cases[] = {{"small file", 40}, {"file at the rotation size", 10485760}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir(L"log");
+        TempFolder elsewhere(L"other");
+        const std::wstring victim = elsewhere.Path() + L"private.dat";
+        std::string content = kMark;
+        content.resize(c.size, 'p');
+        WriteFileBytes(victim, content);
+        const std::wstring log = dir.Path() + L"app.log";
+        ASSERT_TRUE(::CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
+
+        TLogManage manager;
+        manager.LogName = log;
+        manager.Write(L"not through the link");
+
+        EXPECT_TRUE(ReadFileBytes(victim) == content) << "the linked file changed";
+        EXPECT_FALSE(FileExists(log + L".bak1")) << "the linked file was copied";
+        const std::vector<std::wstring> lines = LogLines(dir.Path() + L"app_1.log");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_TRUE(IsStampedLine(lines[0], L"not through the link"));
+
+        // The check sees the unsafe way: appending through the name changes
+        // the linked file.
+        {
+            ScopedFileHandle by_name(HoldForWriting(log));
+            ASSERT_TRUE(by_name.Valid());
+            ::SetFilePointer(by_name.Get(), 0, nullptr, FILE_END);
+            DWORD written = 0;
+            ::WriteFile(by_name.Get(), "x", 1, &written, nullptr);
+        }
+        EXPECT_FALSE(ReadFileBytes(victim) == content);
+    }
+}
+
+// A folder at the log's name is not taken either.
+TEST(LogManage, FolderAtTheLogNameGoesToTheNextCandidate) {
+    TempFolder dir(L"log");
+    ASSERT_TRUE(::CreateDirectoryW((dir.Path() + L"app.log").c_str(), nullptr));
+    TLogManage manager;
+    manager.LogName = dir.Path() + L"app.log";
+    manager.Write(L"beside the folder");
+    EXPECT_EQ(LogLines(dir.Path() + L"app_1.log").size(), 1u);
+}
+
+// The backup is a new file: a hard link standing at the backup's name loses
+// that name, and the file it shares stays as it was.
+TEST(LogManage, RotationReplacesAHardLinkAtTheBackupName) {
+    TempFolder dir(L"log");
+    TempFolder elsewhere(L"other");
+    const std::wstring victim = elsewhere.Path() + L"private.dat";
+    WriteFileBytes(victim, "keep me");
+    TLogManage manager;
+    manager.LogName = dir.Path() + L"app.log";
+    const std::wstring backup = manager.LogName + L".bak1";
+    ASSERT_TRUE(::CreateHardLinkW(backup.c_str(), victim.c_str(), nullptr));
+    std::string before = kMark;
+    before.resize(10485760, 'x');
+    WriteFileBytes(manager.LogName, before);
+
+    manager.Write(L"after");
+
+    EXPECT_EQ(ReadFileBytes(victim), "keep me");
+    EXPECT_TRUE(ReadFileBytes(backup) == before) << "the backup holds the full log";
+    EXPECT_EQ(LogLines(manager.LogName).size(), 1u);
+    EXPECT_FALSE(FileExists(backup + L".new"));
+
+    // The check sees the unsafe way: copying over the linked name writes
+    // into the file it shares.
+    const std::wstring second = dir.Path() + L"app.log.old";
+    ASSERT_TRUE(::CreateHardLinkW(second.c_str(), victim.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW(manager.LogName.c_str(), second.c_str(), FALSE));
+    EXPECT_NE(ReadFileBytes(victim), "keep me");
+}
+
 TEST(LogManage, MessagesAreLostSilentlyWhereNoLogCanBeCreated) {
     TempFolder dir(L"log");
     // A file stands where the log's folder would have to be.

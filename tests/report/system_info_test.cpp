@@ -18,29 +18,11 @@ TEST(SystemInfoRawName, SeventeenDigitsOfTheLocalTime) {
     EXPECT_EQ(SystemInfoRawName(when), L"SystemInfo_20240131094502071.txt");
 }
 
-TEST(SystemInfoParameters, OutputRedirectedIntoTheQuotedPath) {
-    EXPECT_EQ(SystemInfoParameters(L"C:\\Users\\Jo Ann\\AppData\\Local\\Temp\\SystemInfo_1.txt"),
-              L"/d /c systeminfo>\"C:\\Users\\Jo Ann\\AppData\\Local\\Temp\\SystemInfo_1.txt\"");
-}
-
-TEST(SystemInfoParameters, PathsTheInterpreterWouldExpandAreRefused) {
-    struct Case {
-        const wchar_t* path;
-        bool literal;
-    };
-    const Case cases[] = {
-        {L"C:\\Temp\\SystemInfo_1.txt", true},
-        {L"C:\\Documents and Settings\\A & B (x)\\Temp\\s.txt", true},  // & ( ) are literal inside quotes
-        {L"C:\\Users\\a^b\\Temp\\s.txt", true},
-        {L"C:\\Users\\a%E%b\\Temp\\s.txt", false},
-        {L"C:\\Users\\50%\\Temp\\s.txt", false},
-        {L"C:\\Users\\Bang!\\Temp\\s.txt", false},
-        {L"C:\\Users\\a\"b\\s.txt", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Printable(c.path));
-        EXPECT_EQ(IsLiteralInQuotes(c.path), c.literal);
-    }
+TEST(SystemInfoCommandLine, TheQuotedProgramPathAlone) {
+    EXPECT_EQ(SystemInfoCommandLine(L"C:\\Windows\\system32\\systeminfo.exe"),
+              L"\"C:\\Windows\\system32\\systeminfo.exe\"");
+    EXPECT_EQ(SystemInfoCommandLine(L"D:\\Win dows\\system32\\systeminfo.exe"),
+              L"\"D:\\Win dows\\system32\\systeminfo.exe\"");
 }
 
 TEST(DecodeCommandOutput, ByteOrderMarkChoosesTheDecoder) {

@@ -4,8 +4,9 @@
 A private prefix gets the fakesysteminfo fixture in place of systeminfo.exe in
 both system folders; sysinfocapture (the tool's capture on its own) runs with
 a temporary folder whose path holds spaces and saves "SystemInfo.txt". Each
-case predicts the saved lines; the raw output file must be gone afterwards."""
-import glob
+case predicts the saved lines; the raw output file must be gone afterwards.
+The command is started without a shell, so any temporary path works, and in
+a job, so that it and whatever it started end at the bound."""
 import json
 import os
 import re
@@ -25,6 +26,9 @@ TITLE = "===== System ====="
 # time unless it is exactly midnight.
 STAMP = re.compile(r"^\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)?$")
 TEST_BOUND_MS = 3000  # the product waits 120 s; a never-ending command needs no such patience here
+# Wine runs its own systeminfo for a program of that name in the native
+# system folder unless told to take the file that is there.
+STAND_IN_FIRST = {"WINEDLLOVERRIDES": "mscoree,mshtml=;systeminfo.exe=n"}
 
 OEM_TEXT = "\r\nHost Name:                 PRÜFSTAND\r\nRegistered Owner:          Jürgen Müller\r\n" \
            "Network Card(s):           1 NIC(s) ─ Straße\r\n"
@@ -69,7 +73,7 @@ class SystemInfoCapture(unittest.TestCase):
         """Runs the capture; returns its report and the saved file's bytes."""
         temp_win = temp_win or self.temp_win
         work = tempfile.mkdtemp(dir=self.scratch)
-        env = dict(extra_env or {})
+        env = dict(STAND_IN_FIRST, **(extra_env or {}))
         if output is not None:
             source = os.path.join(self.scratch, "output.bin")
             with open(source, "wb") as f:
@@ -133,17 +137,80 @@ class SystemInfoCapture(unittest.TestCase):
                 finally:
                     os.unlink(raw)
 
-    def test_temporary_folder_the_interpreter_would_expand_runs_no_command(self):
-        # A variable expanded inside the quotes could close them and run
-        # another command with the tool's rights.
+    def test_any_temporary_folder_gives_the_full_output(self):
+        # Nothing of the path goes on a command line: letters a command
+        # interpreter would expand or act on are plain letters here.
+        inject = {"VANTREL_INJECT": 'x" & echo injected>C:\\injected.txt & rem "'}
+        marker = winebed.unix_path(self.prefix, "C:\\injected.txt")
+        folders = ["Temp With Spaces", "Bob!", "A & B", "50% off", "t%VANTREL_INJECT%", "J\u00fcrgen \u03a9 \u65e5\u672c"]
+        for folder in folders:
+            with self.subTest(folder):
+                temp_win = "C:\\users\\%s\\%s\\" % (winebed.user_name(), folder)
+                temp = winebed.unix_path(self.prefix, temp_win)
+                os.makedirs(temp, exist_ok=True)
+                _, saved = self.capture(OEM_TEXT.encode("cp437"), temp_win=temp_win, extra_env=inject)
+                self.assertSavedLines(saved, lines_of(OEM_TEXT))
+                self.assertFalse(os.path.exists(marker))
+                self.assertEqual(os.listdir(temp), [])
+
+    def test_the_check_sees_a_command_line_that_the_interpreter_expands(self):
+        # The way the capture used to start the command: through cmd.exe with
+        # the path on its command line. The variable closes the quotes and
+        # runs a second command, which the check above would catch.
         temp_win = "C:\\users\\%s\\t%%VANTREL_INJECT%%\\" % winebed.user_name()
         os.makedirs(winebed.unix_path(self.prefix, temp_win), exist_ok=True)
         marker = winebed.unix_path(self.prefix, "C:\\injected.txt")
-        inject = {"VANTREL_INJECT": 'x" & echo injected>C:\\injected.txt & rem "'}
-        _, saved = self.capture(OEM_TEXT.encode("cp437"), temp_win=temp_win, extra_env=inject)
+        env = winebed.wine_env(self.prefix, extra={"VANTREL_INJECT": 'x" & echo injected>C:\\injected.txt & rem "'})
+        subprocess.run(["wine", CAPTURE, "direct", temp_win + "raw.txt"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+        try:
+            self.assertTrue(os.path.exists(marker))
+        finally:
+            if os.path.exists(marker):
+                os.unlink(marker)
+
+    def test_the_native_command_runs(self):
+        # Only the native system folder holds the stand-in; the 32-bit one
+        # has Wine's own, which prints nothing.
+        wow64 = os.path.join(winebed.drive_c(self.prefix), "windows", "syswow64", "systeminfo.exe")
+        original = os.path.join(winebed.drive_c(os.environ["VANTREL_WINE_TEMPLATE"]), "windows", "syswow64",
+                                "systeminfo.exe")
+        winebed.replace_file(original, wow64)
+        try:
+            _, saved = self.capture(OEM_TEXT.encode("cp437"))
+            self.assertSavedLines(saved, lines_of(OEM_TEXT))
+        finally:
+            winebed.replace_file(FAKE, wow64)
+
+    def test_fifty_captures_in_a_row_lose_no_output(self):
+        source = os.path.join(self.scratch, "output.bin")
+        with open(source, "wb") as f:
+            f.write(OEM_TEXT.encode("cp437"))
+        env = winebed.wine_env(self.prefix, extra=dict(STAND_IN_FIRST, VANTREL_FAKE_OUTPUT=winebed.windows_path(source)))
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", CAPTURE, "repeat", self.temp_win, "30000", "50"], env=env, stdout=out,
+                           stderr=subprocess.DEVNULL, timeout=1200, check=True)
+            out.seek(0)
+            report = json.loads(out.read().decode("utf-8").strip().splitlines()[-1])
+        self.assertEqual(report["output_lines"], [len(lines_of(OEM_TEXT))] * 50)
+        self.assertEqual(os.listdir(self.temp), [])
+
+    def test_zz_a_command_that_starts_a_never_ending_child_leaves_no_process(self):
+        # Runs last: the unguarded start leaves processes behind, which the
+        # prefix's end then removes.
+        child = {"VANTREL_FAKE_CHILD": "1"}
+        report, saved = self.capture(OEM_TEXT.encode("cp437"), hang=True, extra_env=child)
         self.assertSavedLines(saved, [])
-        self.assertFalse(os.path.exists(marker))
-        self.assertEqual(glob.glob(os.path.join(winebed.unix_path(self.prefix, temp_win), "*")), [])
+        self.assertEqual(report["systeminfo_running"], 0)
+        # The check sees what ending only the command leaves: its child.
+        env = winebed.wine_env(self.prefix, extra=dict(STAND_IN_FIRST, VANTREL_FAKE_HANG="1", **child))
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", CAPTURE, "bare", str(TEST_BOUND_MS)], env=env, stdout=out,
+                           stderr=subprocess.DEVNULL, timeout=300)
+            out.seek(0)
+            bare = json.loads(out.read().decode("utf-8").strip().splitlines()[-1])
+        self.assertGreaterEqual(bare["systeminfo_running"], 1)
+        winebed.stop(self.prefix)
 
 
 if __name__ == "__main__":

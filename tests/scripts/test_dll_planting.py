@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""DLLs planted beside the executable are not loaded.
+
+The tool usually runs elevated from the user's Downloads folder, where the
+user can put files. Stand-ins for version.dll, wtsapi32.dll and psapi.dll
+(the plantdll fixture: each leaves "<name>.loaded" beside itself when it is
+loaded) lie beside the product, and Wine is told to prefer a DLL from the
+program's folder as Windows' search order would. A whole run (button, report,
+archive) must load none of them. The naive loader in the same folder, which
+loads the three by bare name, must load all of them: the plant works, so the
+check can fail."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winebed  # noqa: E402
+
+FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
+PLANT = os.path.join(FIXTURES, "plantdll")
+DLLS = ("version.dll", "wtsapi32.dll", "psapi.dll")
+NATIVE_FIRST = {"WINEDLLOVERRIDES": "mscoree,mshtml=;version,wtsapi32,psapi=n,b"}
+
+
+def find_window(env, title, timeout=60):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        ids = subprocess.run(["xdotool", "search", "--name", "^%s$" % title], env=env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.split()
+        if ids:
+            return ids[-1].decode()
+        time.sleep(0.2)
+    raise AssertionError("no window " + title)
+
+
+def press(env, window, key):
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=False,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", key], env=env, check=True)
+
+
+class PlantedDlls(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        scratch = os.path.join(os.environ["VANTREL_BUILD"], "scripttests")
+        os.makedirs(scratch, exist_ok=True)
+        cls.root = tempfile.mkdtemp(prefix="dll-planting-", dir=scratch)
+        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(cls.root, "prefix"))
+        cls.folder = winebed.unix_path(cls.prefix, "C:\\users\\%s\\Downloads\\" % winebed.user_name())
+        os.makedirs(cls.folder, exist_ok=True)
+        for name in DLLS + ("naiveloader.exe",):
+            shutil.copyfile(os.path.join(PLANT, name), os.path.join(cls.folder, name))
+        cls.exe = os.path.join(cls.folder, "VantrelInfoHelpV2.exe")
+        shutil.copyfile(os.environ["VANTREL_EXE"], cls.exe)
+
+    @classmethod
+    def tearDownClass(cls):
+        winebed.stop(cls.prefix)
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    def setUp(self):
+        for name in DLLS:
+            marker = os.path.join(self.folder, name + ".loaded")
+            if os.path.exists(marker):
+                os.unlink(marker)
+
+    def loaded(self):
+        return sorted(name for name in DLLS if os.path.exists(os.path.join(self.folder, name + ".loaded")))
+
+    def test_a_naive_program_in_the_same_folder_loads_them(self):
+        env = winebed.wine_env(self.prefix, extra=NATIVE_FIRST)
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", os.path.join(self.folder, "naiveloader.exe")], env=env, stdout=out,
+                           stderr=subprocess.DEVNULL, timeout=300, check=True)
+            out.seek(0)
+            lines = out.read().decode("utf-8", "replace").split()
+        self.assertEqual(self.loaded(), sorted(DLLS), lines)
+
+    def test_a_whole_run_loads_none_of_them(self):
+        with winebed.Display() as display:
+            env = winebed.wine_env(self.prefix, display.name, extra=NATIVE_FIRST)
+            program = subprocess.Popen(["wine", self.exe], env=env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            try:
+                press(env, find_window(env, "Vantrel Helper V2"), "space")
+                press(env, find_window(env, "Information", timeout=300), "Return")
+                code = program.wait(timeout=60)
+            finally:
+                if program.poll() is None:
+                    program.kill()
+        self.assertEqual(code, 0)
+        self.assertEqual(self.loaded(), [])
+        # The run got what it needs of the system's own DLLs: the version
+        # resource (version.dll) in the header.
+        desktop = os.path.join(winebed.desktop_dir(self.prefix), "Vantrel_Debug_Info.zip")
+        with zipfile.ZipFile(desktop) as z:
+            report = z.read("Vantrel_Debug_Info.txt")[2:].decode("utf-16-le")
+        self.assertEqual(report.split("\r\n")[0], "Version:1.1.0.298")
+
+
+if __name__ == "__main__":
+    unittest.main()
