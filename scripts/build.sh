@@ -39,10 +39,10 @@ configure() {  # dir, args...
   printf '%s\n' "$wanted" > "$record"
 }
 
-for spec in "${trees[@]}"; do
-  tree=${spec%%:*}
+for entry in "${trees[@]}"; do
+  tree=${entry%%:*}
   target=()
-  [ "$spec" != "$tree" ] && target=(--target "${spec#*:}")
+  [ "$entry" != "$tree" ] && target=(--target "${entry#*:}")
   case $tree in
     native)
       configure "$build/native" -DVANTREL_TESTS=ON ;;
@@ -53,6 +53,6 @@ for spec in "${trees[@]}"; do
         -DVANTREL_TESTS=ON -DVANTREL_PRODUCT_EXE="$build/win/VantrelInfoHelpV2.exe" ;;
     *) echo "unknown tree: $tree" >&2; exit 2 ;;
   esac
-  echo "== building $spec" >&2
+  echo "== building $entry" >&2
   cmake --build "$build/$tree" -j "$jobs" "${target[@]}"
 done
