@@ -19,18 +19,19 @@ Usage: bench/report_run_bench.py [--runs N] [--corpus DIR]
 Needs the win and wintest builds (scripts/build.sh win wintest).
 """
 import argparse
-import json
 import os
 import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import product  # noqa: E402
+import tooldriver  # noqa: E402
 import winebed  # noqa: E402
+import xdisplay  # noqa: E402
 
 BUILD = os.path.join(ROOT, "build")
 EXE = os.path.join(BUILD, "win", "VantrelInfoHelpV2.exe")
@@ -39,65 +40,35 @@ GUIPROBE = os.path.join(FIXTURES, "guiprobe", "guiprobe.exe")
 JOBRUN = os.path.join(FIXTURES, "jobrun", "jobrun.exe")
 WORK = os.path.join(BUILD, "bench", "report_run")
 MAKE_CORPUS = os.environ.get("VANTREL_MAKE_CORPUS", "/work/shared/bench/make_corpus.sh")
-CAPTION = "Vantrel Helper V2"
-
-SEED_REG = r"""Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel_is1]
-"InstallLocation"="C:\\Program Files (x86)\\Vantrel"
-
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Vantrel\Vantrel Updater]
-"AppPath"="C:\\Program Files (x86)\\Vantrel Updater\\VNTUpdater.exe"
-"""
 
 
 def seed(prefix, corpus):
-    env = winebed.wine_env(prefix)
-    reg = os.path.join(WORK, "seed.reg")
-    with open(reg, "w", newline="\r\n", encoding="utf-16") as f:
-        f.write(SEED_REG)
-    subprocess.run(["wine", "reg", "import", winebed.windows_path(reg), "/reg:64"], env=env, check=True,
-                   capture_output=True, timeout=300)
-    places = {
-        "AppPath": r"C:\Program Files (x86)\Vantrel",
-        "Updater": r"C:\Program Files (x86)\Vantrel Updater",
-        "AppData": r"C:\users\%s\AppData\Roaming\Vantrel\VNT" % winebed.user_name(),
-        "iTunesDll": r"C:\Program Files (x86)\Common Files\Apple\Apple Application Support",
-    }
-    for tree, place in places.items():
+    winebed.import_registry(prefix, product.installed_registry())
+    for tree, place in product.collected_folders().items():
         shutil.copytree(os.path.join(corpus, tree), winebed.unix_path(prefix, place), dirs_exist_ok=True)
-    with open(winebed.unix_path(prefix, places["Updater"] + r"\VNTUpdater.exe"), "wb") as f:
+    with open(winebed.unix_path(prefix, product.UPDATER_EXE), "wb") as f:
         f.write(b"MZ")
 
 
 def click_to_message(prefix, display):
     """Seconds from the click to the success message."""
-    tool = winebed.ToolRun(EXE, prefix, display, guiprobe=GUIPROBE).start()
-    try:
-        window = tool.probe("describe", CAPTION, 120000)
-        button = [c for c in window["children"] if c["text"] == "Save report to Desktop"][0]
-        x, y, w, h = button["screen_rect"]
+    with tooldriver.ToolRun(EXE, prefix, display, GUIPROBE).start() as tool:
+        window = tool.main_window()
         start = time.perf_counter()
-        tool.click_at(x + w // 2, y + h // 2)
-        while not tool.xdotool("search", "--name", "^Information$").split():
-            if time.perf_counter() - start > 900:
-                raise RuntimeError("no success message")
-            time.sleep(0.02)
+        tool.press_button(window)
+        if tool.find_x_window(product.INFORMATION, timeout=900, poll=0.02) is None:
+            raise RuntimeError("no success message")
         elapsed = time.perf_counter() - start
-        tool.press_return(tool.find_x_window("Information"))
-        if tool.wait(60) != 0:
-            raise RuntimeError("the tool did not end with 0")
+        if tool.message_box(60).get("caption") != product.INFORMATION or tool.wait(60) != 0:
+            raise RuntimeError("the tool did not end with 0 after its success message")
         return elapsed
-    finally:
-        tool.kill()
 
 
 def stage_times(prefix):
-    with tempfile.TemporaryFile() as out:
-        subprocess.run(["wine", JOBRUN, r"C:\jobrun.zip"], env=winebed.wine_env(prefix), stdout=out,
-                       stderr=subprocess.DEVNULL, check=True, timeout=900)
-        out.seek(0)
-        return json.loads(out.read().decode("utf-8").strip().splitlines()[-1])
+    code, text = winebed.run_program(winebed.wine_env(prefix), [JOBRUN, r"C:\jobrun.zip"], timeout=900)
+    if code != 0:
+        raise RuntimeError("jobrun failed: %s" % text)
+    return winebed.last_json(text)
 
 
 def main():
@@ -114,12 +85,12 @@ def main():
     gui, timed = [], []
     try:
         seed(prefix, options.corpus)
-        with winebed.Display() as display:
-            click_to_message(prefix, display.name), stage_times(prefix)  # warm-up
+        with xdisplay.Display() as display:
+            click_to_message(prefix, display), stage_times(prefix)  # warm-up
             for _ in range(options.runs):
-                gui.append(click_to_message(prefix, display.name))
+                gui.append(click_to_message(prefix, display))
                 timed.append(stage_times(prefix))
-        archive = os.path.getsize(os.path.join(winebed.desktop_dir(prefix), "Vantrel_Debug_Info.zip"))
+        archive = os.path.getsize(os.path.join(winebed.desktop_dir(prefix), product.ARCHIVE))
     finally:
         winebed.stop(prefix)
         shutil.rmtree(WORK, ignore_errors=True)

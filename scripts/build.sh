@@ -3,33 +3,56 @@
 #   build/native   pure code and its tests, host g++ with ASan and UBSan
 #   build/win      the product, VantrelInfoHelpV2.exe (mingw-w64 win32)
 #   build/wintest  Windows tests and fixtures (mingw-w64 posix), run under Wine
-# Usage: scripts/build.sh [native|win|wintest ...]   (default: all three)
+# Usage: scripts/build.sh [TREE[:TARGET] ...]   (default: all three, whole)
+#   TREE:TARGET builds only that target of the tree, e.g. wintest:fixture_guiprobe.
+# VANTREL_CMAKE_ARGS adds options to every tree's configuration. A tree is
+# configured anew whenever its options (or its toolchain file) differ from
+# the ones it was last configured with, which it keeps in configured-with.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VANTREL_BUILD_DIR:-$root/build}
 jobs=${VANTREL_JOBS:-$(nproc)}
+read -r -a extra_args <<< "${VANTREL_CMAKE_ARGS:-}"
 trees=("$@")
 [ ${#trees[@]} -eq 0 ] && trees=(native win wintest)
+toolchain=$root/cmake/mingw-i686.cmake
 
 configure() {  # dir, args...
   local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  local record=$dir/configured-with.txt wanted
+  wanted=$(printf '%s\n' "$@" "${extra_args[@]}"
+           for arg in "$@"; do
+             case $arg in -DCMAKE_TOOLCHAIN_FILE=*) sha256sum "${arg#*=}" ;; esac
+           done)
+  if [ -f "$dir/build.ninja" ] && [ -f "$record" ] && [ "$(cat "$record")" = "$wanted" ]; then
+    return
   fi
+  if [ -f "$dir/CMakeCache.txt" ]; then
+    # Configured anew: no option of the old configuration stays in the cache,
+    # the compilers are found again; what is built stays, and ninja rebuilds
+    # what the new options change.
+    echo "== configuring $(basename "$dir") anew: its options changed or were not recorded" >&2
+    rm -rf "$dir/CMakeCache.txt" "$dir"/CMakeFiles/[0-9]*
+  fi
+  rm -f "$record"
+  cmake -S "$root" -B "$dir" -G Ninja "$@" "${extra_args[@]}" >/dev/null
+  printf '%s\n' "$wanted" > "$record"
 }
 
-for tree in "${trees[@]}"; do
+for entry in "${trees[@]}"; do
+  tree=${entry%%:*}
+  target=()
+  [ "$entry" != "$tree" ] && target=(--target "${entry#*:}")
   case $tree in
     native)
       configure "$build/native" -DVANTREL_TESTS=ON ;;
     win)
-      configure "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DVANTREL_MINGW_THREADS=win32
-      ;;
+      configure "$build/win" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVANTREL_MINGW_THREADS=win32 ;;
     wintest)
-      configure "$build/wintest" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DVANTREL_MINGW_THREADS=posix \
+      configure "$build/wintest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVANTREL_MINGW_THREADS=posix \
         -DVANTREL_TESTS=ON -DVANTREL_PRODUCT_EXE="$build/win/VantrelInfoHelpV2.exe" ;;
     *) echo "unknown tree: $tree" >&2; exit 2 ;;
   esac
-  echo "== building $tree" >&2
-  cmake --build "$build/$tree" -j "$jobs"
+  echo "== building $entry" >&2
+  cmake --build "$build/$tree" -j "$jobs" "${target[@]}"
 done

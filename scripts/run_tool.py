@@ -2,20 +2,21 @@
 """Runs the tool under Wine in a prefix inside the build tree.
 
 With a display (DISPLAY set and reachable) the window opens there for you to
-use. Without one, an Xvfb is started, the button is pressed with xdotool, the
-message box is recognised by its caption and dismissed,
-and the archive's path and listing are printed.
+use. Without one, the tool runs on a private Xvfb display: its button is
+clicked, the message box is read and closed, and the archive's path and
+listing are printed.
 """
 import os
 import subprocess
 import sys
-import time
 import zipfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import winebed  # noqa: E402
+import product
+import tooldriver
+import winebed
+import xdisplay
 
-CAPTION = "Vantrel Helper V2"
+A_RUN = 900  # seconds a whole run may take on a loaded machine
 
 
 def display_works():
@@ -25,11 +26,11 @@ def display_works():
 
 
 def report(prefix):
-    archive = os.path.join(winebed.desktop_dir(prefix), "Vantrel_Debug_Info.zip")
+    archive = os.path.join(winebed.desktop_dir(prefix), product.ARCHIVE)
     if not os.path.isfile(archive):
         print("No archive was saved on the desktop (%s)." % archive)
         return 1
-    print("Archive: C:\\users\\%s\\Desktop\\Vantrel_Debug_Info.zip" % winebed.user_name())
+    print("Archive: %s" % product.desktop_target())
     print("   (on this machine: %s)" % archive)
     with zipfile.ZipFile(archive) as z:
         print("%12s  %-19s  %s" % ("size", "modified", "name"))
@@ -39,47 +40,19 @@ def report(prefix):
     return 0
 
 
-def button_centre(tool, window):
-    """Screen position of the button's centre: client (145, 103), the client
-    area sitting at the bottom of the frame, centred between its borders."""
-    geometry = tool.xdotool("getwindowgeometry", "--shell", window)
-    values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
-    border = (int(values["WIDTH"]) - 305) // 2
-    client_top = int(values["Y"]) + int(values["HEIGHT"]) - 147 - border
-    return int(values["X"]) + border + 145, client_top + 103
-
-
-def wait_for_message_box(tool, timeout):
-    """(caption, X window id) of the first message box to appear, or (None, None)."""
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        for caption in ("Information", "Error"):
-            found = tool.xdotool("search", "--name", "^%s$" % caption).split()
-            if found:
-                return caption, found[0]
-        if tool.proc.poll() is not None:
-            break
-        time.sleep(0.2)
-    return None, None
-
-
-def run_headless(exe, prefix):
-    with winebed.Display() as display:
-        tool = winebed.ToolRun(exe, prefix, display.name).start()
+def run_headless(exe, prefix, guiprobe):
+    with xdisplay.Display() as display, tooldriver.ToolRun(exe, prefix, display, guiprobe) as tool:
         try:
-            window = tool.find_x_window(CAPTION, timeout=120)
-            if window is None:
-                print("The window did not appear.")
-                return 1
-            print('Pressing "Save report to Desktop" ...')
-            tool.click_at(*button_centre(tool, window))
-            caption, box = wait_for_message_box(tool, 900)
-            if caption is None:
+            tool.start()
+            window = tool.main_window()
+            print('Pressing "%s" ...' % product.BUTTON)
+            tool.press_button(window)
+            box = tool.message_box(A_RUN)
+            if not box["found"]:
                 print("No message box appeared.")
                 return 1
-            print("Message box: %s" % caption)
-            tool.press_return(box)
-            if caption == "Information":
+            print("Message box %s: %s" % (box["caption"], box["text"].replace("\r", " ")))
+            if box["caption"] == product.INFORMATION:
                 print("The tool ended with exit code %s." % tool.wait(60))
         finally:
             tool.kill()
@@ -91,13 +64,14 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     build = os.environ.get("VANTREL_BUILD_DIR", os.path.join(root, "build"))
     exe = os.path.join(build, "win", "VantrelInfoHelpV2.exe")
+    guiprobe = os.path.join(build, "wintest", "tests", "fixtures", "guiprobe", "guiprobe.exe")
     prefix = winebed.fresh(os.path.join(build, "run", "template"), os.path.join(build, "run", "prefix"))
     if display_works():
-        tool = winebed.ToolRun(exe, prefix, os.environ["DISPLAY"]).start()
+        tool = tooldriver.ToolRun(exe, prefix, None).start()
         tool.wait(None)
         winebed.stop(prefix)
         return report(prefix)
-    return run_headless(exe, prefix)
+    return run_headless(exe, prefix, guiprobe)
 
 
 if __name__ == "__main__":

@@ -1,26 +1,39 @@
 #!/usr/bin/env python3
-"""The Wine test bed: prefixes inside the build tree, Xvfb displays, and
-running Windows programs in them.
+"""The Wine test bed: prefixes inside the build tree, their environment and
+paths, seeding their registry, and running Windows programs in them. The
+displays are xdisplay's, the product's window is driven by tooldriver.
 
 Command line:
     winebed.py template DIR         create the template prefix DIR if missing
     winebed.py fresh TEMPLATE DEST  DEST := a fresh copy of TEMPLATE (made if missing)
     winebed.py stop PREFIX          end every process of PREFIX
+    winebed.py run PREFIX PROGRAM [ARG...]
+                                    run a Windows program in PREFIX (replaces this process)
 """
 import contextlib
 import fcntl
+import getpass
+import json
 import os
 import shutil
 import subprocess
 import sys
-import time
+import tempfile
 
 PROFILE_LINKS = ("Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos", "Templates")
 
 
 def wine_env(prefix, display=None, extra=None):
-    """The environment for Wine programs in `prefix`."""
+    """The environment for Wine programs in `prefix`, on `display` (an
+    xdisplay.Display; without one, the display this process has)."""
     env = dict(os.environ)
+    if display is not None:
+        env.update(display.environ())
+    elif env.get("DISPLAY") and "XAUTHORITY" not in env:
+        # Wine gets a home of its own: the user's X cookie stays where it is.
+        cookie = os.path.join(os.path.expanduser("~"), ".Xauthority")
+        if os.path.isfile(cookie):
+            env["XAUTHORITY"] = cookie
     home = os.path.join(os.path.dirname(os.path.abspath(prefix)), "home")
     os.makedirs(home, exist_ok=True)
     env.update({
@@ -32,8 +45,6 @@ def wine_env(prefix, display=None, extra=None):
         "LANG": "C.UTF-8",
         "TZ": env.get("TZ", "UTC"),
     })
-    if display is not None:
-        env["DISPLAY"] = display
     if extra:
         env.update(extra)
     return env
@@ -80,8 +91,13 @@ def ensure_template(template):
         shutil.rmtree(template, ignore_errors=True)
         env = wine_env(template)
         env.pop("DISPLAY", None)
-        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=True, timeout=600)
+        with tempfile.TemporaryFile() as errors:  # not a pipe: the services it starts would keep it open
+            code = subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=errors,
+                                  timeout=600).returncode
+            if code != 0:
+                errors.seek(0)
+                raise RuntimeError("wineboot -i failed with exit code %d: %s"
+                                   % (code, errors.read().decode("utf-8", "replace").strip()[-2000:]))
         subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=600)
         _replace_profile_links(template)
         with open(os.path.join(template, ".ready"), "w") as marker:
@@ -154,7 +170,6 @@ def windows_path(unix):
 
 
 def user_name():
-    import getpass
     return getpass.getuser()
 
 
@@ -180,112 +195,49 @@ def temp_dir(prefix):
     return os.path.join(user_dir(prefix), "Temp")
 
 
-class Display:
-    """An Xvfb server on a free display number."""
-
-    def __init__(self, size="1024x768x24"):
-        self.size = size
-        self.proc = None
-        self.name = None
-
-    def __enter__(self):
-        for number in range(90, 190):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", self.size, "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            for _ in range(100):
-                if os.path.exists("/tmp/.X11-unix/X%d" % number):
-                    break
-                if proc.poll() is not None:
-                    break
-                time.sleep(0.05)
-            if proc.poll() is None and os.path.exists("/tmp/.X11-unix/X%d" % number):
-                self.proc = proc
-                self.name = ":%d" % number
-                return self
-        raise RuntimeError("no free X display")
-
-    def __exit__(self, *exc):
-        if self.proc is not None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
+def run_program(env, args, timeout):
+    """Runs a Windows program (`args` after "wine"); its exit code and what it
+    printed. The output goes through a file, not a pipe: a Wine process that
+    the program happens to start (the desktop, services) would inherit a pipe
+    and hold it open long after the program has ended."""
+    with tempfile.TemporaryFile() as out:
+        result = subprocess.run(["wine"] + [str(a) for a in args], env=env, stdout=out,
+                                stderr=subprocess.DEVNULL, timeout=timeout)
+        out.seek(0)
+        return result.returncode, out.read().decode("utf-8", "replace").strip()
 
 
-class ToolRun:
-    """The product (or any Windows GUI program) running in a prefix on a display,
-    with the means to look at it and drive it."""
+def last_json(text, missing=None):
+    """The JSON object on the last line of a program's output (`missing` when
+    there is no output)."""
+    return json.loads(text.splitlines()[-1]) if text else missing
 
-    def __init__(self, exe, prefix, display, guiprobe=None, extra_env=None):
-        self.exe = exe
-        self.prefix = prefix
-        self.env = wine_env(prefix, display=display, extra=extra_env)
-        self.guiprobe = guiprobe
-        self.proc = None
 
-    def start(self):
-        self.proc = subprocess.Popen(["wine", self.exe], env=self.env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return self
+def reg_file_text(keys):
+    """The text of a .reg file that writes `keys`: {full key path: {value
+    name ("" for the default value): text}}."""
+    def quoted(text):
+        return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, values in keys.items():
+        lines.append("[%s]" % key)
+        lines.extend("%s=%s" % ("@" if name == "" else quoted(name), quoted(data)) for name, data in values.items())
+        lines.append("")
+    return "\n".join(lines)
 
-    def wait(self, timeout):
-        """The program's exit code, or None when it is still running after `timeout` s."""
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
 
-    def kill(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-
-    def xdotool(self, *args):
-        return subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True, text=True).stdout
-
-    def find_x_window(self, caption, timeout=60):
-        """The X window id of a top-level window with exactly this caption."""
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            ids = self.xdotool("search", "--name", "^%s$" % caption).split()
-            if ids:
-                return ids[0]
-            time.sleep(0.1)
-        return None
-
-    def click_at(self, x, y):
-        self.xdotool("mousemove", str(x), str(y), "click", "1")
-
-    def press_return(self, window_id):
-        self.xdotool("windowactivate", "--sync", window_id)
-        self.xdotool("key", "--window", window_id, "Return")
-
-    def screenshot(self, path):
-        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-        subprocess.run(["import", "-window", "root", path], env=self.env, check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def reg(self, *args):
-        """`wine reg ...` in this prefix; True when it succeeded."""
-        return subprocess.run(["wine", "reg"] + list(args), env=self.env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode == 0
-
-    def probe(self, *args, timeout=120):
-        """Runs the guiprobe fixture in the same session; its JSON answer."""
-        import json
-        import tempfile
-        # Output goes through a file, not a pipe: a Wine process that the probe
-        # happens to start (the desktop, services) would inherit a pipe and hold
-        # it open long after the probe has ended.
-        with tempfile.TemporaryFile() as out:
-            subprocess.run(["wine", self.guiprobe] + [str(a) for a in args], env=self.env,
-                           stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
-            out.seek(0)
-            text = out.read().decode("utf-8", "replace").strip()
-        return json.loads(text.splitlines()[-1]) if text else {"found": False}
+def import_registry(prefix, keys, view="/reg:64"):
+    """Writes `keys` (as for reg_file_text) into the prefix's registry with
+    `reg import` in the given view. In the 64-bit view every path is taken as
+    written: the 32-bit view of HKLM\\SOFTWARE is the branch below Wow6432Node."""
+    with tempfile.TemporaryDirectory(dir=os.path.dirname(os.path.abspath(prefix))) as work:
+        reg = os.path.join(work, "seed.reg")
+        with open(reg, "w", newline="\r\n", encoding="utf-16") as f:
+            f.write(reg_file_text(keys))
+        result = subprocess.run(["wine", "reg", "import", windows_path(reg), view], env=wine_env(prefix),
+                                capture_output=True, timeout=300)
+    if result.returncode != 0:
+        raise RuntimeError("reg import failed: %r" % result.stdout)
 
 
 def main(argv):
@@ -295,6 +247,8 @@ def main(argv):
         fresh(argv[2], argv[3])
     elif len(argv) >= 3 and argv[1] == "stop":
         stop(argv[2])
+    elif len(argv) >= 4 and argv[1] == "run":
+        os.execvpe("wine", ["wine"] + argv[3:], wine_env(argv[2]))
     else:
         print(__doc__, file=sys.stderr)
         return 2

@@ -12,36 +12,20 @@ check can fail."""
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
-import time
 import unittest
 import zipfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import winebed  # noqa: E402
+import product
+import tooldriver
+import winebed
+import xdisplay
 
 FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
+GUIPROBE = os.path.join(FIXTURES, "guiprobe", "guiprobe.exe")
 PLANT = os.path.join(FIXTURES, "plantdll")
 DLLS = ("version.dll", "wtsapi32.dll", "psapi.dll")
 NATIVE_FIRST = {"WINEDLLOVERRIDES": "mscoree,mshtml=;version,wtsapi32,psapi=n,b"}
-
-
-def find_window(env, title, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        ids = subprocess.run(["xdotool", "search", "--name", "^%s$" % title], env=env,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.split()
-        if ids:
-            return ids[-1].decode()
-        time.sleep(0.2)
-    raise AssertionError("no window " + title)
-
-
-def press(env, window, key):
-    subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=False,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["xdotool", "key", key], env=env, check=True)
 
 
 class PlantedDlls(unittest.TestCase):
@@ -82,22 +66,18 @@ class PlantedDlls(unittest.TestCase):
         self.assertEqual(self.loaded(), sorted(DLLS), lines)
 
     def test_a_whole_run_loads_none_of_them(self):
-        with winebed.Display() as display:
-            env = winebed.wine_env(self.prefix, display.name, extra=NATIVE_FIRST)
-            program = subprocess.Popen(["wine", self.exe], env=env, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-            try:
-                press(env, find_window(env, "Vantrel Helper V2"), "space")
-                press(env, find_window(env, "Information", timeout=300), "Return")
-                code = program.wait(timeout=60)
-            finally:
-                if program.poll() is None:
-                    program.kill()
+        with xdisplay.Display() as display, \
+                tooldriver.ToolRun(self.exe, self.prefix, display, GUIPROBE, extra_env=NATIVE_FIRST) as tool:
+            tool.start()
+            tool.press_button()
+            box = tool.message_box(300)
+            code = tool.wait(60)
+        self.assertEqual(box.get("caption"), product.INFORMATION, box)
         self.assertEqual(code, 0)
         self.assertEqual(self.loaded(), [])
         # The run got what it needs of the system's own DLLs: the version
         # resource (version.dll) in the header.
-        desktop = os.path.join(winebed.desktop_dir(self.prefix), "Vantrel_Debug_Info.zip")
+        desktop = os.path.join(winebed.desktop_dir(self.prefix), product.ARCHIVE)
         with zipfile.ZipFile(desktop) as z:
             report = z.read("Vantrel_Debug_Info.txt")[2:].decode("utf-16-le")
         self.assertEqual(report.split("\r\n")[0], "Version:1.1.0.298")

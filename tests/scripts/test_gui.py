@@ -11,26 +11,23 @@ import subprocess
 import unittest
 import zipfile
 
+import product
+import tooldriver
 import winebed
+import xdisplay
 
 EXE = os.environ["VANTREL_EXE"]
 BUILD = os.environ["VANTREL_BUILD"]
 GUIPROBE = os.path.join(os.environ["VANTREL_FIXTURE_DIR"], "guiprobe", "guiprobe.exe")
 ARTIFACTS = os.path.join(BUILD, "artifacts")
-CAPTION = "Vantrel Helper V2"
 INSTALLED = "C:\\Program Files (x86)\\Vantrel Helper\\VantrelInfoHelpV2.exe"
-UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel_is1"
+UNINSTALL_KEY = "HKLM\\" + product.UNINSTALL_KEY
 SHELL_FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
 
 WS_THICKFRAME, WS_MAXIMIZEBOX, WS_MINIMIZEBOX = 0x40000, 0x10000, 0x20000
 WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x80, 0x40000
 PBS_SMOOTH = 0x1
 A_RUN = 900  # seconds a whole run may take on a loaded machine
-
-
-def centre(control):
-    x, y, w, h = control["screen_rect"]
-    return x + w // 2, y + h // 2
 
 
 class Session:
@@ -41,27 +38,13 @@ class Session:
         exe = winebed.unix_path(self.prefix, INSTALLED)
         os.makedirs(os.path.dirname(exe), exist_ok=True)
         shutil.copy(EXE, exe)
-        self.display = winebed.Display().__enter__()
-        self.tool = winebed.ToolRun(exe, self.prefix, self.display.name, guiprobe=GUIPROBE)
-
-    def start(self):
-        self.tool.start()
-        window = self.tool.probe("describe", CAPTION, 120000)
-        if not window.get("found"):
-            raise AssertionError("the window did not appear")
-        return window
-
-    def click_button(self, window):
-        button = [c for c in window["children"] if c["class"].lower() == "button"][0]
-        self.tool.click_at(*centre(button))
-
-    def message_box(self, caption):
-        return self.tool.probe("dialog", caption, A_RUN * 1000, timeout=A_RUN + 60)
+        self.display = xdisplay.Display().start()
+        self.tool = tooldriver.ToolRun(exe, self.prefix, self.display, GUIPROBE)
 
     def close(self):
         self.tool.kill()
         winebed.stop(self.prefix)
-        self.display.__exit__(None, None, None)
+        self.display.close()
 
 
 class MainWindow(unittest.TestCase):
@@ -72,7 +55,7 @@ class MainWindow(unittest.TestCase):
             # An uninstall entry whose "InstallLocation" is not text makes the first run fail.
             cls.session.tool.reg("add", UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_DWORD", "/d", "1",
                                  "/reg:32", "/f")
-            cls.window = cls.session.start()
+            cls.window = cls.session.tool.start().main_window()
         except BaseException:
             cls.session.close()
             raise
@@ -91,7 +74,7 @@ class MainWindow(unittest.TestCase):
         w = self.window
         self.session.tool.screenshot(os.path.join(ARTIFACTS, "main_window.png"))
         self.assertEqual(w["class"], "TForm_OrbeloInfo")
-        self.assertEqual(w["caption"], CAPTION)
+        self.assertEqual(w["caption"], product.CAPTION)
         self.assertEqual(w["client"], [305, 147])
         self.assertTrue(w["exstyle"] & WS_EX_TOOLWINDOW)
         self.assertTrue(w["exstyle"] & WS_EX_APPWINDOW)  # its own taskbar button
@@ -105,7 +88,7 @@ class MainWindow(unittest.TestCase):
                                         "accept our ")
         self.assertEqual(label1["rect"], [29, 16, 252, 41])
         self.assertEqual(self.control("Static", "Privacy Policy.")["rect"], [29, 57, 69, 13])
-        button = self.control("Button", "Save report to Desktop")
+        button = self.control("Button", product.BUTTON)
         self.assertEqual(button["rect"], [61, 91, 169, 25])
         self.assertEqual((button["visible"], button["enabled"]), (1, 1))
         bar = self.control("msctls_progress32")
@@ -118,32 +101,31 @@ class MainWindow(unittest.TestCase):
 
     def test_2_a_failed_run_returns_to_idle_and_a_second_run_saves(self):
         tool = self.session.tool
-        self.session.click_button(self.window)
-        box = self.session.message_box("Error")
+        tool.press_button(self.window)
+        box = tool.message_box(A_RUN)
         tool.screenshot(os.path.join(ARTIFACTS, "failed.png"))
-        self.assertTrue(box["found"], "no error message")
-        self.assertEqual(box["text"], "The info file save failed")
+        self.assertEqual(box.get("caption"), product.ERROR, "no error message: %r" % box)
+        self.assertEqual(box["text"], product.SAVE_FAILED)
         self.assertIsNone(tool.wait(1))  # the window stays open, idle again
-        self.assertEqual(tool.probe("enabled", CAPTION, "Save report to Desktop")["enabled"], 1)
-        bar = tool.probe("progress", CAPTION)
+        self.assertEqual(tool.button_enabled(), 1)
+        bar = tool.progress_bar()
         self.assertEqual((bar["visible"], bar["pos"]), (0, 0))
-        archive = os.path.join(winebed.desktop_dir(self.session.prefix), "Vantrel_Debug_Info.zip")
+        archive = os.path.join(winebed.desktop_dir(self.session.prefix), product.ARCHIVE)
         self.assertFalse(os.path.exists(archive))
 
         tool.reg("delete", UNINSTALL_KEY, "/f", "/reg:32")
-        self.session.click_button(self.window)
-        box = self.session.message_box("Information")
-        self.assertTrue(box["found"], "no completion message")
-        self.assertEqual(box["text"], "The info file: Vantrel_Debug_Info.zip has been saved to your desktop.\r"
-                                      "C:\\users\\%s\\Desktop\\Vantrel_Debug_Info.zip" % winebed.user_name())
+        tool.press_button(self.window)
+        box = tool.message_box(A_RUN)
+        self.assertEqual(box.get("caption"), product.INFORMATION, "no completion message: %r" % box)
+        self.assertEqual(box["text"], product.saved_message(product.desktop_target()))
         self.assertEqual(tool.wait(60), 0)
 
         with zipfile.ZipFile(archive) as z:
-            text = z.read("Vantrel_Debug_Info.txt").decode("utf-16")
+            text = z.read(product.REPORT).decode("utf-16")
             names = z.namelist()
-        self.assertIn("SystemInfo.txt", names)
+        self.assertIn(product.SYSTEM_INFO, names)
         lines = text.split("\r\n")
-        self.assertEqual(lines[0], "Version:1.1.0.298")
+        self.assertEqual(lines[0], "Version:" + product.FILE_VERSION)
         self.assertTrue(lines[1].startswith("Date:"))
         self.assertEqual(lines[2], "*" * 81)
         self.assertTrue(lines[3].startswith("OS Name:\t"))
@@ -155,7 +137,7 @@ class MainWindow(unittest.TestCase):
         self.assertTrue(any(line.startswith("GlobalAtomInfo:") for line in processes))
         self.assertIn("===== Autoruns =====", lines)
         # the install folder fell back to the tool's own folder
-        self.assertIn("VantrelInfoHelpV2.exe   Ver:1.1.0.298   MD5:", text)
+        self.assertIn("VantrelInfoHelpV2.exe   Ver:%s   MD5:" % product.FILE_VERSION, text)
 
 
 class RedirectedDesktop(unittest.TestCase):
@@ -169,13 +151,13 @@ class RedirectedDesktop(unittest.TestCase):
             os.makedirs(winebed.unix_path(session.prefix, target_dir), exist_ok=True)
             self.assertTrue(session.tool.reg("add", SHELL_FOLDERS, "/v", "Desktop", "/t", "REG_EXPAND_SZ",
                                              "/d", target_dir, "/f"))
-            window = session.start()
-            session.click_button(window)
-            box = session.message_box("Information")
-            self.assertTrue(box["found"], "no completion message")
-            target = target_dir + "\\Vantrel_Debug_Info.zip"
-            self.assertEqual(box["text"], "The info file: Vantrel_Debug_Info.zip has been saved to:\r" + target)
-            self.assertEqual(session.tool.wait(60), 0)
+            tool = session.tool.start()
+            tool.press_button()
+            box = tool.message_box(A_RUN)
+            self.assertEqual(box.get("caption"), product.INFORMATION, "no completion message: %r" % box)
+            target = target_dir + "\\" + product.ARCHIVE
+            self.assertEqual(box["text"], product.saved_message(target, on_desktop=False))
+            self.assertEqual(tool.wait(60), 0)
             self.assertTrue(os.path.isfile(winebed.unix_path(session.prefix, target)))
             commands = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout
             self.assertIn("/select," + target, commands)

@@ -3,34 +3,18 @@ desktop, a copy of the one in the temporary folder, readable by the
 independent readers; the working folder is gone and the process exits
 with 0."""
 import os
-import subprocess
-import sys
+import shutil
 import tempfile
-import time
 import unittest
 import zipfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import winebed  # noqa: E402
-import zipcheck  # noqa: E402
+import product
+import tooldriver
+import winebed
+import xdisplay
+import zipcheck
 
-
-def find_window(env, title, timeout=60):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        r = subprocess.run(["xdotool", "search", "--name", "^%s$" % title], env=env,
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        ids = r.stdout.split()
-        if ids:
-            return ids[-1].decode()
-        time.sleep(0.2)
-    raise AssertionError("no window " + title)
-
-
-def press(env, window, key):
-    subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=False,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["xdotool", "key", key], env=env, check=True)
+GUIPROBE = os.path.join(os.environ["VANTREL_FIXTURE_DIR"], "guiprobe", "guiprobe.exe")
 
 
 class ReportArchive(unittest.TestCase):
@@ -42,33 +26,29 @@ class ReportArchive(unittest.TestCase):
 
     def tearDown(self):
         winebed.stop(self.prefix)
-        subprocess.run(["rm", "-rf", self.root], check=False)
+        shutil.rmtree(self.root, ignore_errors=True)
 
     def test_click_saves_the_archive_and_exits_with_zero(self):
-        with winebed.Display() as display:
-            env = winebed.wine_env(self.prefix, display.name)
-            program = subprocess.Popen(["wine", os.environ["VANTREL_EXE"]], env=env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                press(env, find_window(env, "Vantrel Helper V2"), "space")
-                press(env, find_window(env, "Information", timeout=300), "Return")
-                code = program.wait(timeout=60)
-            finally:
-                if program.poll() is None:
-                    program.kill()
+        with xdisplay.Display() as display, \
+                tooldriver.ToolRun(os.environ["VANTREL_EXE"], self.prefix, display, GUIPROBE) as tool:
+            tool.start()
+            tool.press_button()
+            box = tool.message_box(300)
+            code = tool.wait(60)
+        self.assertEqual(box.get("caption"), product.INFORMATION, box)
         self.assertEqual(code, 0)
 
-        desktop = os.path.join(winebed.desktop_dir(self.prefix), "Vantrel_Debug_Info.zip")
+        desktop = os.path.join(winebed.desktop_dir(self.prefix), product.ARCHIVE)
         temp = winebed.temp_dir(self.prefix)
-        with open(desktop, "rb") as target, open(os.path.join(temp, "Vantrelt_Debug_Info.zip"), "rb") as source:
+        with open(desktop, "rb") as target, open(os.path.join(temp, product.TEMP_ARCHIVE), "rb") as source:
             self.assertTrue(target.read() == source.read(), "the desktop copy differs from the temporary archive")
-        self.assertFalse(os.path.exists(os.path.join(temp, "GetInfoDir")))
+        self.assertFalse(os.path.exists(os.path.join(temp, product.WORK_FOLDER)))
 
         with zipfile.ZipFile(desktop) as z:
             names = z.namelist()
-            report = z.read("Vantrel_Debug_Info.txt")
+            report = z.read(product.REPORT)
         self.assertTrue(report.startswith(b"\xff\xfe" + "Version:".encode("utf-16-le")))
-        zipcheck.test_readers(desktop, len(names))
+        zipcheck.check_readers(desktop, len(names))
 
 
 if __name__ == "__main__":

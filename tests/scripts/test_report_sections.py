@@ -14,9 +14,10 @@ import subprocess
 import tempfile
 import unittest
 
+import product
+from prefix_case import PrivatePrefixCase
 import winebed
 
-BUILD = os.environ["VANTREL_BUILD"]
 FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
 PROBE = os.path.join(FIXTURES, "reportprobe", "reportprobe.exe")
 BANNER = "*" * 81
@@ -24,40 +25,22 @@ STAMP = calendar.timegm((2016, 3, 14, 10, 2, 33))
 STAMP_TEXT = "3/14/2016 10:02:33 AM"  # US English settings, TZ=UTC
 MIDNIGHT = calendar.timegm((2020, 1, 2, 0, 0, 0))
 
-UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel_is1"
-INSTALL_DIR = r"C:\Program Files (x86)\Vantrel"
-USER_RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
-
-# Imported in the 64-bit view, so every path is taken as written: the 32-bit
-# view is the branch below Wow6432Node.
-SEED_REG = r"""Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel_is1]
-"InstallLocation"="C:\\Program Files (x86)\\Vantrel"
-
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel_is1]
-"InstallLocation"="C:\\Wrong64View"
-
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run]
-"Probe32"="C:\\probe\\p32.exe /tray"
-
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run]
-"Probe64"="C:\\probe\\p64.exe"
-
-[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run]
-@="C:\\default.exe"
-"Empty"=""
-"Tool"="C:\\T\\tool.exe /min"
-
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\RunOnceEx\0001]
-"1"="setup.dll|Install|/q"
-
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\Winlogon]
-"Shell"="myshell.exe,explorer.exe"
-
-[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
-"Load"="\"C:\\Program Files\\l.exe\" x.exe"
-"""
+RUN = r"Software\Microsoft\Windows\CurrentVersion\Run"
+USER_RUN = "HKCU\\" + RUN
+# Launch points in both registry views, and the product's uninstall entry in
+# the 32-bit view (a wrong one in the 64-bit view).
+SEED_REG = {
+    product.machine_key(product.UNINSTALL_KEY): {"InstallLocation": product.INSTALL_DIR},
+    product.machine_key(product.UNINSTALL_KEY, 64): {"InstallLocation": r"C:\Wrong64View"},
+    product.machine_key(RUN): {"Probe32": r"C:\probe\p32.exe /tray"},
+    product.machine_key(RUN, 64): {"Probe64": r"C:\probe\p64.exe"},
+    "HKEY_CURRENT_USER\\" + RUN: {"": r"C:\default.exe", "Empty": "", "Tool": r"C:\T\tool.exe /min"},
+    product.machine_key(r"Software\Microsoft\Windows\CurrentVersion\RunOnceEx\0001"): {"1": "setup.dll|Install|/q"},
+    product.machine_key(r"Software\Microsoft\Windows NT\CurrentVersion\Winlogon"): {
+        "Shell": "myshell.exe,explorer.exe"},
+    r"HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows": {
+        "Load": r'"C:\Program Files\l.exe" x.exe'},
+}
 
 
 def md5sum(path):
@@ -72,22 +55,13 @@ def write(path, data=b"", mtime=STAMP):
     os.utime(path, (mtime, mtime))
 
 
-class ReportSections(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.root = os.path.join(BUILD, "e2e", "sections")
-        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(cls.root, "prefix"))
-        cls.env = winebed.wine_env(cls.prefix)
-        try:
-            cls.seed()
-            cls.lines, cls.messages = cls.run_job()
-        except BaseException:
-            winebed.stop(cls.prefix)
-            raise
+class ReportSections(PrivatePrefixCase):
+    PREFIX_NAME = "sections"
 
     @classmethod
-    def tearDownClass(cls):
-        winebed.stop(cls.prefix)
+    def prepare(cls):
+        cls.seed()
+        cls.lines, cls.messages = cls.run_job()
 
     @classmethod
     def wine(cls, *args):
@@ -107,11 +81,7 @@ class ReportSections(unittest.TestCase):
         cls.probe = os.path.join(cls.tool_dir, "reportprobe.exe")
         shutil.copy(PROBE, cls.probe)
 
-        with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=cls.root, delete=False, newline="\r\n",
-                                         encoding="utf-16") as f:
-            f.write(SEED_REG)
-        cls.reg("import", winebed.windows_path(f.name), "/reg:64")
-        os.unlink(f.name)
+        winebed.import_registry(cls.prefix, SEED_REG)
 
         # A kernel driver with a version resource, only in the native system folder.
         shutil.copy(os.path.join(FIXTURES, "versioned", "full.dll"),
@@ -121,7 +91,7 @@ class ReportSections(unittest.TestCase):
         assert result.returncode == 0, result.stdout
 
         cls.seed_startup()
-        cls.seed_install_folder(os.path.join(drive_c, "Program Files (x86)", "Vantrel"))
+        cls.seed_install_folder(winebed.unix_path(cls.prefix, product.INSTALL_DIR))
 
     @classmethod
     def seed_startup(cls):
@@ -252,22 +222,22 @@ class ReportSections(unittest.TestCase):
         self.assertEqual(lines[banners[3] + 1:], self.lines[self.banners(self.lines)[3] + 1:])
 
     def test_an_install_location_that_is_not_text_fails_the_job(self):
-        key = "HKLM\\" + UNINSTALL
+        key = "HKLM\\" + product.UNINSTALL_KEY
         self.reg("add", key, "/v", "InstallLocation", "/t", "REG_DWORD", "/d", "1", "/f", "/reg:32")
         try:
             lines, messages = self.run_job()
         finally:
-            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", INSTALL_DIR, "/f", "/reg:32")
+            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", product.INSTALL_DIR, "/f", "/reg:32")
         self.assertEqual(messages, [(0, 10), (1, 1), (1, 2), (1, 3), (3, 0)])
         self.assertIsNone(lines)
 
     def test_without_uninstall_entry_the_tools_own_folder_is_listed(self):
-        key = "HKLM\\" + UNINSTALL
+        key = "HKLM\\" + product.UNINSTALL_KEY
         self.reg("delete", key, "/f", "/reg:32")
         try:
             lines, messages = self.run_job()
         finally:
-            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", INSTALL_DIR, "/f", "/reg:32")
+            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", product.INSTALL_DIR, "/f", "/reg:32")
         self.assertEqual(messages[-1], (2, 0))
         inventory = lines[self.banners(lines)[3] + 1:]
         probe_line = [line for line in inventory if line.startswith("reportprobe.exe   ")]

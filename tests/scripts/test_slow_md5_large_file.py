@@ -8,15 +8,13 @@ import sys
 import tempfile
 import unittest
 
+import winebed
+
 BUILD = os.environ["VANTREL_BUILD"]
 FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
 
 GIB = 1 << 30
 MIB = 1 << 20
-
-
-def windows_path(unix):
-    return "Z:" + os.path.abspath(unix).replace("/", "\\")
 
 
 def make_sparse(path, size, marks):
@@ -35,7 +33,7 @@ def md5sum(path):
 
 def tool_md5(path):
     exe = os.path.join(FIXTURES, "md5file", "md5file.exe")
-    run = subprocess.run([os.path.join(BUILD, "wine-run"), exe, windows_path(path)],
+    run = subprocess.run([os.path.join(BUILD, "wine-run"), exe, winebed.windows_path(path)],
                          check=True, capture_output=True, text=True, timeout=1200)
     return run.stdout.strip().splitlines()[-1]
 

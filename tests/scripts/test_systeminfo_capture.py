@@ -11,13 +11,13 @@ import json
 import os
 import re
 import shutil
-import subprocess
 import tempfile
 import unittest
 
+import product
+from prefix_case import PrivatePrefixCase
 import winebed
 
-BUILD = os.environ["VANTREL_BUILD"]
 FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
 CAPTURE = os.path.join(FIXTURES, "sysinfocapture", "sysinfocapture.exe")
 FAKE = os.path.join(FIXTURES, "fakesysteminfo", "fakesysteminfo.exe")
@@ -51,22 +51,22 @@ CASES = [
 ]
 
 
-class SystemInfoCapture(unittest.TestCase):
+class SystemInfoCapture(PrivatePrefixCase):
+    PREFIX_NAME = "systeminfo"
+
     @classmethod
-    def setUpClass(cls):
-        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"],
-                                   os.path.join(BUILD, "e2e", "systeminfo", "prefix"))
+    def prepare(cls):
         windows = os.path.join(winebed.drive_c(cls.prefix), "windows")
         for folder in ("system32", "syswow64"):
             winebed.replace_file(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
         cls.temp_win = "C:\\users\\%s\\Temp With Spaces\\" % winebed.user_name()
         cls.temp = winebed.unix_path(cls.prefix, cls.temp_win)
         os.makedirs(cls.temp, exist_ok=True)
-        cls.scratch = tempfile.mkdtemp(prefix="sysinfo_", dir=BUILD)
+        cls.scratch = tempfile.mkdtemp(prefix="sysinfo_", dir=cls.root)
 
     @classmethod
     def tearDownClass(cls):
-        winebed.stop(cls.prefix)
+        super().tearDownClass()
         shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def capture(self, output=None, hang=False, temp_win=None, raw_win=None, extra_env=None):
@@ -81,18 +81,14 @@ class SystemInfoCapture(unittest.TestCase):
             env["VANTREL_FAKE_OUTPUT"] = winebed.windows_path(source)
         if hang:
             env["VANTREL_FAKE_HANG"] = "1"
-        args = ["wine", CAPTURE, "capture", temp_win, winebed.windows_path(work) + "\\", str(TEST_BOUND_MS)]
+        args = [CAPTURE, "capture", temp_win, winebed.windows_path(work) + "\\", str(TEST_BOUND_MS)]
         if raw_win:
             args.append(raw_win)
-        with tempfile.TemporaryFile() as out:
-            run = subprocess.run(args, env=winebed.wine_env(self.prefix, extra=env), stdout=out,
-                                 stderr=subprocess.DEVNULL, timeout=300)
-            out.seek(0)
-            text = out.read().decode("utf-8", "replace").strip()
-        self.assertEqual(run.returncode, 0, text)
-        with open(os.path.join(work, "SystemInfo.txt"), "rb") as f:
+        code, text = winebed.run_program(winebed.wine_env(self.prefix, extra=env), args, timeout=300)
+        self.assertEqual(code, 0, text)
+        with open(os.path.join(work, product.SYSTEM_INFO), "rb") as f:
             saved = f.read()
-        return json.loads(text.splitlines()[-1]), saved
+        return winebed.last_json(text), saved
 
     def assertSavedLines(self, saved, expected_output):
         self.assertEqual(saved[:2], b"\xff\xfe")

@@ -2,12 +2,10 @@
 independent readers, and its failure on a full volume."""
 import os
 import random
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import zipcheck  # noqa: E402
-from zip_fixture import ZipBed  # noqa: E402
+import zipcheck
+from zip_fixture import ZipBed
 
 
 def log_text(size, seed):
@@ -81,8 +79,8 @@ class ZipArchives(unittest.TestCase):
             archives.append(archive)
         with open(archives[0], "rb") as one, open(archives[1], "rb") as two:
             self.assertTrue(one.read() == two.read(), "two threads wrote another archive than one")
-        zipcheck.test_readers(archives[0], len(VISIBLE))
-        zipcheck.test_extraction(archives[0], VISIBLE, OEM_NAMES)
+        zipcheck.check_readers(archives[0], len(VISIBLE))
+        zipcheck.check_extraction(archives[0], VISIBLE, OEM_NAMES)
 
     def test_empty_folder_gives_an_empty_archive(self):
         src = self.bed.path("empty")
@@ -90,7 +88,7 @@ class ZipArchives(unittest.TestCase):
         archive = self.bed.path("empty.zip")
         self.assertEqual(self.bed.zip_folder(src, archive), (0, "0"))
         self.assertEqual(os.path.getsize(archive), 22)
-        zipcheck.test_readers(archive, 0)
+        zipcheck.check_readers(archive, 0)
 
     def test_full_volume_raises_and_leaves_no_archive(self):
         src = self.bed.path("full")

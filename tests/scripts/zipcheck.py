@@ -48,12 +48,12 @@ EXTRACTORS = {
 }
 
 
-def test_readers(archive, entry_count, test_data=True):
+def check_readers(archive, entry_count, read_data=True):
     """unzip -t, zipinfo, 7z t, zipfile's testzip and bsdtar -t accept the
-    archive. Without `test_data` the readers only list it (for members too big
+    archive. Without `read_data` the readers only list it (for members too big
     to test twice; stream_digests reads them)."""
     empty = entry_count == 0
-    r = run(["unzip", "-t" if test_data else "-l", archive])
+    r = run(["unzip", "-t" if read_data else "-l", archive])
     if r.returncode != (1 if empty else 0):
         _fail("unzip failed", r)
     if empty and b"zipfile is empty" not in r.stdout:
@@ -64,14 +64,14 @@ def test_readers(archive, entry_count, test_data=True):
         _fail("zipinfo disagrees about the entries", r)
     if empty and b"Empty zipfile" not in r.stdout:
         _fail("zipinfo: no empty-archive notice", r)
-    r = run(["7z", "t" if test_data else "l", "-bd", archive])
-    if r.returncode != 0 or (test_data and b"Everything is Ok" not in r.stdout):
+    r = run(["7z", "t" if read_data else "l", "-bd", archive])
+    if r.returncode != 0 or (read_data and b"Everything is Ok" not in r.stdout):
         _fail("7z failed", r)
     r = run(["bsdtar", "-tf", archive])
     if r.returncode != 0 or len(r.stdout.splitlines()) != entry_count:
         _fail("bsdtar -t failed", r)
     with zipfile.ZipFile(archive) as z:
-        bad = z.testzip() if test_data else None
+        bad = z.testzip() if read_data else None
         if bad is not None:
             _fail("zipfile: bad member " + bad)
         if len(z.infolist()) != entry_count:
@@ -90,7 +90,7 @@ def _tree(root):
     return files
 
 
-def test_extraction(archive, expected, oem_names=()):
+def check_extraction(archive, expected, oem_names=()):
     """Each extractor reproduces `expected` (entry name -> bytes) exactly,
     nothing more; `oem_names` are the entries stored as CP437 bytes."""
     for tool, (command, oem_name) in EXTRACTORS.items():
