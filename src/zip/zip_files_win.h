@@ -9,9 +9,10 @@
 
 namespace vantrel {
 
-// The archive being written. Created (an existing file replaced) without
-// sharing, so nothing else, the walk of the writer included, reads it half
-// written. Unless Keep is called, the destructor closes and deletes it.
+// The archive being written. Created new (it fails on any existing name, a
+// link included) without sharing, so nothing else, the walk of the writer
+// included, reads it half written. Unless Keep is called, the destructor
+// closes and deletes it.
 class TArchiveFile : public TArchiveSink {
 public:
     // Throws EToolError when the file cannot be created.
@@ -56,8 +57,5 @@ private:
 
 // The ANSI and OEM code pages of the system.
 const TNameCodePages& SystemNameCodePages();
-
-// `text` in upper case as the system's letter case rules give it.
-std::wstring UpperCaseText(const std::wstring& text);
 
 }  // namespace vantrel
