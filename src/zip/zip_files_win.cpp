@@ -2,6 +2,7 @@
 
 #include "platform/datetime.h"
 #include "platform/errors.h"
+#include "platform/file_io_win.h"
 #include "platform/text.h"
 
 #include <cstring>
@@ -58,7 +59,7 @@ std::uint32_t DosTimeOf(const FILETIME& utc) {
 }  // namespace
 
 TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path) {
-    file_.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) throw EToolError("Cannot create archive " + EncodeUtf8(path));
 }
 
@@ -103,8 +104,10 @@ void TArchiveFile::Keep() {
 
 bool TSourceFile::Open(const std::wstring& path) {
     path_ = path;
+    // A link put in the file's place after the walk is opened as the link
+    // itself, which holds no data, never as what it points to.
     file_.Reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return file_.Valid();
 }
 
@@ -136,12 +139,6 @@ std::size_t TSourceFile::Read(char* buffer, std::size_t size) {
 const TNameCodePages& SystemNameCodePages() {
     static const TNameCodePages pages = {WideToAnsi, AnsiToWide, AnsiToOem, OemToAnsi, SameText};
     return pages;
-}
-
-std::wstring UpperCaseText(const std::wstring& text) {
-    std::wstring upper(text);
-    if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    return upper;
 }
 
 }  // namespace vantrel

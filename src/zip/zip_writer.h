@@ -19,7 +19,7 @@ public:
     int PackLevel = 6;
     // Masks are searched in all subfolders too.
     bool Recurse = false;
-    // The archive to create; an existing file there is replaced.
+    // The archive to create, new: Zip fails when anything has that name.
     std::wstring ZipName;
     // Whether hidden, system, read-only and archive-flagged files (for the
     // first two, folders too) are packed.
