@@ -26,8 +26,8 @@ void ListFilesRecursive(const std::wstring& folder, TStringList& list);
 // that is itself a link is not entered. True when the folder is gone.
 bool DeleteDirTree(const std::wstring& path);
 
-// DeleteDirTree for a folder that must lie at `expected` (where it was made):
-// nothing is removed when something else is there now.
-bool DeleteDirTree(const std::wstring& path, const TFileLocation& expected);
+// DeleteDirTree for a folder that must be `expected` (the folder that was
+// made there): nothing is removed when something else is there now.
+bool DeleteDirTree(const std::wstring& path, const TFileId& expected);
 
 }  // namespace vantrel

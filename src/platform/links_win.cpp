@@ -67,9 +67,42 @@ TFileLocation ChildLocation(const TFileLocation& folder, const std::wstring& nam
     return child;
 }
 
-bool SameLocation(const TFileLocation& a, const TFileLocation& b) {
-    return a.Volume == b.Volume && a.Path.size() == b.Path.size() && UpperCaseText(a.Path) == UpperCaseText(b.Path);
+namespace {
+
+// A path as compared: upper case, and every name without its trailing dots
+// and spaces, which some systems leave out of the name they report for an
+// open file. A link leads into another folder, which this still tells.
+std::wstring ComparedForm(const std::wstring& path) {
+    std::wstring form;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos) end = path.size();
+        std::wstring name = path.substr(start, end - start);
+        while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
+        form += name;
+        if (end < path.size()) form += L'\\';
+        start = end + 1;
+    }
+    return UpperCaseText(form);
 }
+
+}  // namespace
+
+bool SameLocation(const TFileLocation& a, const TFileLocation& b) {
+    return a.Volume == b.Volume && ComparedForm(a.Path) == ComparedForm(b.Path);
+}
+
+bool FileIdOf(HANDLE handle, TFileId& id) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    id.Volume = info.dwVolumeSerialNumber;
+    id.High = info.nFileIndexHigh;
+    id.Low = info.nFileIndexLow;
+    return true;
+}
+
+bool SameFile(const TFileId& a, const TFileId& b) { return a.Volume == b.Volume && a.High == b.High && a.Low == b.Low; }
 
 bool IsLinkHandle(HANDLE handle, DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;

@@ -27,6 +27,15 @@ TFileLocation ChildLocation(const TFileLocation& folder, const std::wstring& nam
 // system ignores it.
 bool SameLocation(const TFileLocation& a, const TFileLocation& b);
 
+// Which object a handle is: volume serial number and file index.
+struct TFileId {
+    DWORD Volume = 0;
+    DWORD High = 0;
+    DWORD Low = 0;
+};
+bool FileIdOf(HANDLE handle, TFileId& id);
+bool SameFile(const TFileId& a, const TFileId& b);
+
 // True when the object behind `handle` (opened with
 // FILE_FLAG_OPEN_REPARSE_POINT) is a link by IsLinkReparseTag; `attributes`
 // are its attributes as the handle reports them.

@@ -78,13 +78,13 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
             if (::GetLastError() == ERROR_ALREADY_EXISTS) continue;
             throw EToolError("Cannot create the working area");
         }
-        // Made just now under a name nobody knew: it is ours. Its location
+        // Made just now under a name nobody knew: it is ours. Its identity
         // is what the clean-up checks before it removes anything.
         ScopedFileHandle handle = OpenNoFollow(folder, FILE_READ_ATTRIBUTES);
         BY_HANDLE_FILE_INFORMATION info;
         if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || IsLinkPath(folder) ||
-            !LocationOf(handle.Get(), location_)) {
+            !FileIdOf(handle.Get(), id_)) {
             throw EToolError("The working area is not a plain folder");
         }
         path_ = folder + L"\\";
@@ -96,7 +96,7 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
 TPrivateFolder::~TPrivateFolder() { Remove(); }
 
 bool TPrivateFolder::Remove() {
-    if (!removed_) removed_ = DeleteDirTree(path_, location_);
+    if (!removed_) removed_ = DeleteDirTree(path_, id_);
     return removed_;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/handles_win.h"
+#include "platform/errors.h"
 #include "platform/links_win.h"
 
 #include <memory>
@@ -62,14 +63,14 @@ public:
 
     // The folder's path, with a trailing backslash.
     const std::wstring& Path() const { return path_; }
-    // Where the folder lay when it was made.
-    const TFileLocation& Location() const { return location_; }
+    // The folder that was made.
+    const TFileId& Id() const { return id_; }
     // Removes the folder now; true when it is gone.
     bool Remove();
 
 private:
     std::wstring path_;
-    TFileLocation location_;
+    TFileId id_;
     bool removed_ = false;
 };
 
