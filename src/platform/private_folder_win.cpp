@@ -3,6 +3,7 @@
 #include "platform/directory_win.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
+#include "platform/optional_api_win.h"
 #include "platform/text.h"
 
 namespace vantrel {
@@ -26,14 +27,26 @@ bool IsRunElevated() {
     return administrators && ::CheckTokenMembership(nullptr, administrators.Get(), &member) && member;
 }
 
-std::wstring RandomHex(std::size_t bytes) {
+namespace {
+
+// RtlGenRandom (exported as SystemFunction036 since Windows XP) needs no
+// provider; Windows 2000 has CryptGenRandom, whose provider is found
+// through the registry.
+bool FillRandom(std::string& random) {
+    using RtlGenRandomFn = BOOLEAN(WINAPI*)(void*, ULONG);
+    static const auto gen_random = ProcAs<RtlGenRandomFn>(LookupLoadedProc(L"advapi32.dll", "SystemFunction036"));
+    if (gen_random != nullptr && gen_random(&random[0], static_cast<ULONG>(random.size()))) return true;
     ScopedCryptProvider provider;
+    return ::CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_FULL,
+                                  CRYPT_VERIFYCONTEXT | CRYPT_SILENT) &&
+           ::CryptGenRandom(provider.Get(), static_cast<DWORD>(random.size()), reinterpret_cast<BYTE*>(&random[0]));
+}
+
+}  // namespace
+
+std::wstring RandomHex(std::size_t bytes) {
     std::string random(bytes, '\0');
-    if (!::CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_FULL,
-                                CRYPT_VERIFYCONTEXT | CRYPT_SILENT) ||
-        !::CryptGenRandom(provider.Get(), static_cast<DWORD>(bytes), reinterpret_cast<BYTE*>(&random[0]))) {
-        throw EToolError("No random source");
-    }
+    if (bytes == 0 || !FillRandom(random)) throw EToolError("No random source");
     std::wstring hex;
     for (unsigned char c : random) hex += HexLower(c, 2);
     return hex;

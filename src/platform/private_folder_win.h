@@ -22,8 +22,9 @@ namespace vantrel {
 // folders it works in lacks.
 bool IsRunElevated();
 
-// `bytes` bytes from the system's cryptographic random source as lower-case
-// hexadecimal digits; throws EToolError when the source cannot be had.
+// `bytes` bytes (at least one) from the system's cryptographic random
+// source as lower-case hexadecimal digits; throws EToolError when the source
+// cannot be had.
 std::wstring RandomHex(std::size_t bytes);
 
 // The security of a folder only the administrators and the local system may

@@ -3,6 +3,7 @@
 #include "platform/datetime.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
+#include "platform/private_folder_win.h"
 #include "platform/text.h"
 
 #include <cstring>
@@ -58,15 +59,31 @@ std::uint32_t DosTimeOf(const FILETIME& utc) {
 
 }  // namespace
 
-TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path) {
-    file_.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+ScopedFileHandle CreateNewFile(const std::wstring& path) {
+    return ScopedFileHandle(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path), written_(path) {
+    file_ = CreateNewFile(path);
+    if (!file_ && ::GetLastError() == ERROR_FILE_EXISTS) {
+        // Something has the name already: the archive is written beside it
+        // and only renamed over it once complete, which replaces a link
+        // itself and never writes through it.
+        written_ = path + L"." + RandomHex(8) + L".tmp";
+        file_ = CreateNewFile(written_);
+    }
     if (!file_) throw EToolError("Cannot create archive " + EncodeUtf8(path));
 }
 
 TArchiveFile::~TArchiveFile() {
     if (keep_) return;
     file_.Reset();
-    ::DeleteFileW(path_.c_str());
+    ::DeleteFileW(written_.c_str());  // the file this object created
 }
 
 void TArchiveFile::WriteAll(const void* data, std::size_t size) {
@@ -99,6 +116,9 @@ void TArchiveFile::Overwrite(std::uint64_t offset, const void* data, std::size_t
 
 void TArchiveFile::Keep() {
     if (!::CloseHandle(file_.Release())) throw EToolError(kNoRoom);
+    if (written_ != path_ && !::MoveFileExW(written_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        throw EToolError("Cannot create archive " + EncodeUtf8(path_));
+    }
     keep_ = true;
 }
 

@@ -226,7 +226,9 @@ protected:
     TReportStages Stages() {
         TReportStages stages;
         stages.LoadInstallDir = LoadInstallDir;
-        stages.AddInstalledFiles = AddInstalledFiles;
+        stages.AddInstalledFiles = [](TStringList& lines, const std::wstring& folder, bool banner) {
+            AddInstalledFiles(lines, folder, banner);
+        };
         stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
             report_ = DecodeUtf16Le(vantrel_test::ReadFileBytes(work + L"Vantrel_Debug_Info.txt").substr(2));
             WriteFileBytes(archive, "stand-in archive");
