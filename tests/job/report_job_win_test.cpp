@@ -3,6 +3,8 @@
 #include "job/geninfo_protocol.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
+#include "platform/folders_win.h"
+#include "platform/handles_win.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
@@ -11,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -300,6 +304,44 @@ TEST_F(ReportJob, WithoutATemporaryFolderTheAreaIsMadeInTheToolsFolder) {
     EXPECT_TRUE(vantrel_test::TreeOf(program.Path()).empty());
 }
 
+// Ordinary machines: a temporary folder reached through a folder link, on a
+// drive letter mapped to another folder, with blanks, non-ASCII letters and
+// the characters "&", "!" and "%" in its path. Each run saves its archive
+// and leaves nothing behind.
+TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
+    const std::wstring real = temp_.Path() + L"real temp\\";
+    ASSERT_TRUE(::CreateDirectoryW(ExcludeTrailingBackslash(real).c_str(), nullptr));
+    ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"linked temp", real));
+    ASSERT_TRUE(vantrel_test::MapDriveLetter(L'Q', real));
+    const std::vector<std::wstring> temps = {
+        temp_.Path() + L"linked temp\\",
+        L"Q:\\",
+        temp_.Path() + L"with blanks and \u00e9t\u00e9 \u65e5\u672c\\",
+        temp_.Path() + L"Bob&Ann! 100%TEMP%\\",
+    };
+    for (const std::wstring& temp : temps) {
+        SCOPED_TRACE(vantrel_test::Printable(temp));
+        ::CreateDirectoryW(ExcludeTrailingBackslash(temp).c_str(), nullptr);
+        recorder_.Messages.clear();
+        places_.UserTemp = temp;
+        TReportStages stages = RecordingStages();
+        stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
+            archive_ = archive;
+            const int count = ZipFolder(work, archive);
+            archive_bytes_ = ReadFileBytes(archive);
+            return count;
+        };
+        Run(stages);
+        EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+        EXPECT_TRUE(StartsWith(archive_, temp));
+        EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+        EXPECT_EQ(vantrel_test::InspectZip(archive_bytes_).Entries.size(), 1u);
+        EXPECT_TRUE(vantrel_test::TreeOf(temp).empty());
+    }
+    vantrel_test::UnmapDriveLetter(L'Q');
+    vantrel_test::RemoveLink(temp_.Path() + L"linked temp");
+}
+
 // An elevated run works in the Windows folder's Temp, whatever TEMP says:
 // a TEMP that the user pointed at a folder of someone else's is not touched.
 TEST_F(ReportJob, AnElevatedRunLeavesTheUsersTemporaryFolderAlone) {
@@ -441,6 +483,79 @@ TEST_F(UpdaterPath, TheJobKeepsItsFolderWithTrailingBackslash) {
     SetValue(REG_DWORD, &number, sizeof number);
     GenInfo(none, area);
     EXPECT_EQ(UpdaterDir, L"");
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// A fixture program started with its output in `out`; the process handle.
+ScopedKernelHandle StartFixture(const std::wstring& command_line, const std::wstring& out) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    ScopedFileHandle output(::CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION process = {};
+    std::wstring line = command_line;
+    if (!output || !::CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                     &process)) {
+        return ScopedKernelHandle();
+    }
+    ::CloseHandle(process.hThread);
+    return ScopedKernelHandle(process.hProcess);
+}
+
+std::vector<std::wstring> AreasIn(const std::wstring& folder) {
+    std::vector<std::wstring> areas;
+    for (const std::wstring& entry : vantrel_test::TreeOf(folder)) {
+        if (StartsWith(entry, L"GetInfoDir.")) areas.push_back(entry);
+    }
+    return areas;
+}
+
+// Two whole runs started together, and a second apart, each with the tool's
+// own stages and the same target: both end with GENINFO_DONE, the target is
+// one complete archive, and nothing of either run is left. A race is not
+// cleared by one green round, so the pairs are run several times.
+TEST(ConcurrentRuns, BothEndWithCompleteArchivesAndNothingLeft) {
+    const std::wstring jobrun = vantrel_test::FixtureDir() + L"jobrun\\jobrun.exe";
+    TempFolder target(L"concurrent");
+    TempFolder outputs(L"concurrent out");
+    const std::wstring target_file = target.Path() + L"Vantrel_Debug_Info.zip";
+    const std::wstring windows_temp = GetSharedWindowsDir() + L"\\Temp\\";
+    const std::vector<std::wstring> before = AreasIn(windows_temp);
+    for (int round = 0; round < 3; ++round) {
+        for (DWORD delay : {0u, 1000u}) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", second start after " + std::to_string(delay) + " ms");
+            ::DeleteFileW(target_file.c_str());
+            const std::wstring out_a = outputs.Path() + L"a.txt";
+            const std::wstring out_b = outputs.Path() + L"b.txt";
+            ScopedKernelHandle a = StartFixture(L"\"" + jobrun + L"\" \"" + target_file + L"\"", out_a);
+            ::Sleep(delay);
+            ScopedKernelHandle b = StartFixture(L"\"" + jobrun + L"\" \"" + target_file + L"\"", out_b);
+            ASSERT_TRUE(a.Valid() && b.Valid());
+            ASSERT_EQ(::WaitForSingleObject(a.Get(), 600000), WAIT_OBJECT_0);
+            ASSERT_EQ(::WaitForSingleObject(b.Get(), 600000), WAIT_OBJECT_0);
+            for (const std::wstring& out : {out_a, out_b}) {
+                const std::string text = ReadFileBytes(out);
+                EXPECT_NE(text.find("1:7,2:0\""), std::string::npos) << text;  // GENINFO_DONE after the seventh step
+            }
+            std::vector<std::string> members;
+            for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(target_file)).Entries) {
+                members.push_back(entry.Name);
+            }
+            EXPECT_NE(std::find(members.begin(), members.end(), "Vantrel_Debug_Info.txt"), members.end());
+            EXPECT_NE(std::find(members.begin(), members.end(), "SystemInfo.txt"), members.end());
+            EXPECT_EQ(vantrel_test::TreeOf(target.Path()), std::vector<std::wstring>{L"Vantrel_Debug_Info.zip"});
+            EXPECT_EQ(AreasIn(windows_temp), before);
+        }
+    }
 }
 
 }  // namespace

@@ -165,6 +165,38 @@ bool MakeLink(const std::wstring& link, const std::wstring& target, bool hard) {
     return false;
 }
 
+namespace {
+
+// The prefix's folder of drive letters, from where drive C: lies.
+std::string DriveLetterFolder() {
+    std::string c = UnixName(L"C:\\");
+    while (!c.empty() && c.back() == '/') c.pop_back();
+    const std::size_t slash = c.rfind('/');
+    return slash == std::string::npos ? std::string() : c.substr(0, slash);
+}
+
+}  // namespace
+
+bool MapDriveLetter(wchar_t letter, const std::wstring& folder) {
+    const std::string letters = DriveLetterFolder();
+    const std::string target = UnixName(vantrel::ExcludeTrailingBackslash(folder));
+    if (letters.empty() || target.empty()) return false;
+    const std::string drive = letters + "/" + static_cast<char>(letter | 0x20) + ":";
+    if (!RunUnix(L"/bin/ln -sfn " + Quoted(target) + L" " + Quoted(drive))) return false;
+    const std::wstring root = std::wstring(1, letter) + L":\\";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+bool UnmapDriveLetter(wchar_t letter) {
+    const std::string letters = DriveLetterFolder();
+    return !letters.empty() &&
+           RunUnix(L"/bin/rm -f " + Quoted(letters + "/" + static_cast<char>(letter | 0x20) + ":"));
+}
+
 std::vector<std::wstring> TreeOf(const std::wstring& folder) {
     std::vector<std::wstring> tree;
     WIN32_FIND_DATAW data;

@@ -43,6 +43,10 @@ bool MakeLink(const std::wstring& link, const std::wstring& target, bool hard = 
 // Removes the link `link` itself (from the Unix side, where Wine's own
 // calls would act on what it points to).
 bool RemoveLink(const std::wstring& link);
+// Maps drive `letter` to `folder` as another volume would be (in the
+// prefix's folder of drive letters, from the Unix side), and removes it.
+bool MapDriveLetter(wchar_t letter, const std::wstring& folder);
+bool UnmapDriveLetter(wchar_t letter);
 // Every file and folder below `folder` (with a trailing backslash), as paths
 // relative to it, folders with a trailing backslash; links are not entered.
 std::vector<std::wstring> TreeOf(const std::wstring& folder);
