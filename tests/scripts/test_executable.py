@@ -15,6 +15,7 @@ RUN_TIME_ONLY = [
     "NtQuerySystemInformation", "QueryFullProcessImageNameW", "GetProcessImageFileNameW",
     "GetModuleFileNameExW", "GetProcessMemoryInfo", "GetGuiResources", "GlobalMemoryStatusEx",
     "WTSGetActiveConsoleSessionId", "GetNativeSystemInfo", "GetTickCount64", "GetProcessId",
+    "SystemFunction036", "NtCreateFile", "NtSetInformationFile", "NtQueryInformationFile",
 ]
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
                "oleaut32.dll", "shell32.dll", "user32.dll", "version.dll", "wtsapi32.dll"}

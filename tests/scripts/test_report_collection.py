@@ -163,7 +163,9 @@ class ReportCollection(unittest.TestCase):
         self.assertEqual(system[2:].decode("utf-16-le").split("\r\n")[1:3], ["", "===== System ====="])
         zipcheck.test_readers(desktop, len(zipfile.ZipFile(desktop).namelist()))
         temp = winebed.temp_dir(self.prefix)
-        self.assertFalse(os.path.exists(os.path.join(temp, "GetInfoDir")))
+        windows_temp = os.path.join(winebed.drive_c(self.prefix), "windows", "temp")
+        for folder in (temp, windows_temp):
+            self.assertEqual([n for n in os.listdir(folder) if n.startswith("GetInfoDir")], [], folder)
         self.assertEqual([n for n in os.listdir(temp) if n.startswith("SystemInfo_")], [])
 
     def test_2_progress_steps_arrive_in_order(self):
