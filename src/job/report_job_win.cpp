@@ -226,20 +226,31 @@ std::wstring GenInfo(const TReportStages& stages, const TRunArea& area) {
     return archive;
 }
 
-bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
+namespace {
+
+bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool with_user_rights) {
     ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     const std::wstring folder = ExtractFilePath(target);
     const std::wstring name = ExtractFileName(target);
     if (!source || folder.empty() || name.empty()) return false;
+    ScopedFileHandle target_folder = OpenTargetFolder(folder, !with_user_rights);
+    return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
+}
+
+}  // namespace
+
+bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
     // The tool's own folder is written with the tool's own rights (the user
     // may not be allowed to write it); every other target, the user's
     // desktop, with the user's where they can be had.
-    std::unique_ptr<TSessionUserImpersonation> as_user;
-    if (!IsProgramFolder(folder)) as_user.reset(new TSessionUserImpersonation());
-    const bool with_user_rights = as_user && as_user->Active();
-    ScopedFileHandle target_folder = OpenTargetFolder(folder, !with_user_rights);
-    return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
+    if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(archive, target, false);
+    TSessionUserImpersonation as_user;
+    return CopyToTarget(archive, target, as_user.Active());
+}
+
+bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target) {
+    return CopyToTarget(archive, target, false);
 }
 
 void RunReportAndNotify(const TReportStages& stages) { RunReportAndNotify(stages, SystemWorkAreaPlaces()); }

@@ -80,6 +80,9 @@ std::wstring GetUpdaterPath();
 // runs with that user's rights where they can be had; otherwise a target
 // folder that is a link is refused. True when the target holds the copy.
 bool SaveToTarget(const std::wstring& archive, const std::wstring& target);
+// SaveToTarget's branch without the user's rights (the tool's own folder, or
+// no token of the user to be had): a target folder that is a link is refused.
+bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target);
 
 // Runs the job in a new area at `places`, copies the archive to TargetFile,
 // removes the area and sends GENINFO_DONE or GENINFO_FAILED.

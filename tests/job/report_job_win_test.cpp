@@ -398,6 +398,47 @@ TEST_F(ReportJob, PlantedLinksAreNotFollowed) {
     vantrel_test::RemoveLink(temp_.Path() + L"unsafe.zip");
 }
 
+// The copy to the target with the run's own rights, as for the tool's own
+// folder: a link or a hard link at the target's name is replaced, never
+// written through; a target folder that is a link is refused.
+TEST_F(ReportJob, TheTargetWithTheRunsOwnRightsReplacesLinksAndRefusesALinkedFolder) {
+    const TempFolder& outside = outside_;
+    const std::wstring archive = temp_.Path() + L"archive.zip";
+    WriteFileBytes(archive, "this run's archive");
+    WriteFileBytes(outside.Path() + L"canary.txt", "canary");
+    WriteFileBytes(outside.Path() + L"hard.txt", "hard");
+    for (bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard link at the target" : "link at the target");
+        ASSERT_TRUE(vantrel_test::MakeLink(TargetFile, outside.Path() + (hard ? L"hard.txt" : L"canary.txt"), hard));
+        EXPECT_TRUE(SaveToTargetWithOwnRights(archive, TargetFile));
+        EXPECT_EQ(ReadFileBytes(TargetFile), "this run's archive");
+        ExpectOnlyTheTarget();
+        ::DeleteFileW(TargetFile.c_str());
+    }
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"hard.txt"), "hard");
+
+    const std::wstring linked_folder = target_.Path() + L"linked desktop";
+    ASSERT_TRUE(vantrel_test::MakeLink(linked_folder, outside.Path()));
+    EXPECT_FALSE(SaveToTargetWithOwnRights(archive, linked_folder + L"\\Vantrel_Debug_Info.zip"));
+    EXPECT_EQ(vantrel_test::TreeOf(outside.Path()), (std::vector<std::wstring>{L"canary.txt", L"hard.txt"}));
+    // Non-vacuous: the same through the user's rights (which Wine does not
+    // enforce) follows the folder link, as an unchecked write would.
+    EXPECT_TRUE(SaveToTarget(archive, linked_folder + L"\\Vantrel_Debug_Info.zip"));
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"Vantrel_Debug_Info.zip"), "this run's archive");
+    vantrel_test::RemoveLink(linked_folder);
+}
+
+// No desktop folder: the target is the tool's own folder, written with the
+// run's own rights.
+TEST_F(ReportJob, WithoutADesktopTheToolsFolderGetsTheArchive) {
+    TargetFile = GetModuleDir() + L"Vantrel_Debug_Info.zip";
+    Run(RecordingStages());
+    EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+    ::DeleteFileW(TargetFile.c_str());
+}
+
 // A link swapped in for an entry of the working folder while the job runs
 // (here by the stage before packing) is neither packed nor followed by the
 // clean-up.
