@@ -292,6 +292,23 @@ TEST_F(ProductDataLinks, NothingOfAnotherAccountIsCopied) {
     EXPECT_EQ(ReadFileBytes(Work() + L"plain.log"), kSecret);
 }
 
+// A profile reached through a folder link (moved to another disk) is an
+// ordinary machine: with the user's rights everything is collected. Without
+// them only a link the system or the administrators made may lie above a
+// product folder; one a user made (as every link under Wine) is refused.
+TEST_F(ProductFiles, AProfileReachedThroughAFolderLinkIsOrdinary) {
+    TempFolder elsewhere(L"profile link");
+    const std::wstring profile = elsewhere.Path() + L"profile\\";
+    ASSERT_TRUE(vantrel_test::MakeLink(profile, root_.Path()));
+    const TProductFolders folders = {profile + kInstall, profile + L"Roaming", profile + kUpdater};
+    CollectProductFiles(folders, Work(), TUserRights::OwnAreTheUsers());
+    ExpectCopies(ExpectedCopies(true));
+    RemoveTree(Work());
+    CollectProductFiles(folders, Work(), TUserRights());
+    EXPECT_FALSE(DirectoryExists(Work()));
+    vantrel_test::RemoveLink(profile);
+}
+
 // Reads meant to run with the user's rights never run with the run's own
 // when acting as the user fails: a token that cannot be used reads nothing.
 TEST_F(ProductFiles, ReadsWithAnUnusableUserTokenTakeNothing) {
