@@ -241,16 +241,24 @@ bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool 
 }  // namespace
 
 bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
-    // The tool's own folder is written with the tool's own rights (the user
-    // may not be allowed to write it); every other target, the user's
-    // desktop, with the user's where they can be had.
-    if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(archive, target, false);
-    TSessionUserImpersonation as_user;
-    return CopyToTarget(archive, target, as_user.Active());
+    try {
+        // The tool's own folder is written with the tool's own rights (the
+        // user may not be allowed to write it); every other target, the
+        // user's desktop, with the user's where they can be had.
+        if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(archive, target, false);
+        TSessionUserImpersonation as_user;
+        return CopyToTarget(archive, target, as_user.Active());
+    } catch (const EToolError&) {
+        return false;  // no random name to be had: nothing is written
+    }
 }
 
 bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target) {
-    return CopyToTarget(archive, target, false);
+    try {
+        return CopyToTarget(archive, target, false);
+    } catch (const EToolError&) {
+        return false;
+    }
 }
 
 void RunReportAndNotify(const TReportStages& stages) { RunReportAndNotify(stages, SystemWorkAreaPlaces()); }
