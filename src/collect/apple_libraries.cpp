@@ -22,9 +22,9 @@ std::wstring AppleSourceFolder(const std::wstring& common_files_dir) {
     return IncludeTrailingBackslash(common_files_dir) + L"Apple\\Apple Application Support";
 }
 
-std::wstring AppleDestinationFolder(const std::wstring& temp_dir) {
-    if (temp_dir.empty()) return std::wstring();
-    return temp_dir + L"GetInfoDir\\iTunesDll";
+std::wstring AppleDestinationFolder(const std::wstring& work_dir) {
+    if (work_dir.empty()) return std::wstring();
+    return work_dir + L"iTunesDll";
 }
 
 std::wstring CopyResultText(bool copied) { return copied ? L"-1" : L"0"; }

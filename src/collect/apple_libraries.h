@@ -18,9 +18,9 @@ extern const std::size_t kAppleLibraryCount;
 // The source folder below the common program files folder (with or without
 // its trailing backslash); empty text when that folder is unknown (empty).
 std::wstring AppleSourceFolder(const std::wstring& common_files_dir);
-// The destination below the temporary folder (with its trailing backslash);
-// empty text when the temporary folder is unknown (empty).
-std::wstring AppleDestinationFolder(const std::wstring& temp_dir);
+// The destination below the working folder (with its trailing backslash);
+// empty text when the working folder is unknown (empty).
+std::wstring AppleDestinationFolder(const std::wstring& work_dir);
 
 // The log line for a copy result: "-1" when it succeeded, "0" when it failed.
 std::wstring CopyResultText(bool copied);

@@ -6,16 +6,16 @@
 
 namespace vantrel {
 
-void CaptureAppleLibraries() {
+void CaptureAppleLibraries(const std::wstring& work_dir) {
     try {
-        CaptureAppleLibraries(AppleSourceFolder(AppFrame().GetFolder(kFolderKindProgramFilesCommon)),
-                              AppleDestinationFolder(GetTempDir()));
+        CaptureAppleLibrariesInto(AppleSourceFolder(AppFrame().GetFolder(kFolderKindProgramFilesCommon)),
+                                  AppleDestinationFolder(work_dir));
     } catch (...) {
         // Nothing is copied.
     }
 }
 
-void CaptureAppleLibraries(const std::wstring& source_folder, const std::wstring& destination_folder) {
+void CaptureAppleLibrariesInto(const std::wstring& source_folder, const std::wstring& destination_folder) {
     try {
         if (!destination_folder.empty() && !DirectoryExists(destination_folder)) ForceDirectories(destination_folder);
         if (source_folder.empty() || !DirectoryExists(source_folder)) {

@@ -90,6 +90,7 @@ TPatternPlan PlanProductPattern(const std::wstring& pattern, const TProductFolde
         if (folder.empty()) return plan;
         plan.Collect = true;
         plan.Path = ReplaceAll(pattern, row.Text, folder);
+        plan.Root = IncludeTrailingBackslash(folder);
         plan.BaseFolder = BaseFolderFor(row.Kind, folders);
         plan.TargetRoot = work_dir + row.SubFolder;
         plan.Wildcard = pattern.find(L'*') != std::wstring::npos;

@@ -24,6 +24,7 @@ extern const std::size_t kProductFilePatternCount;
 struct TPatternPlan {
     bool Collect = false;     // false: unknown placeholder, or its folder is empty
     std::wstring Path;        // the pattern with its placeholder replaced
+    std::wstring Root;        // the product folder itself: nothing below it is reached through a link
     std::wstring BaseFolder;  // copies keep their path relative to this folder
     std::wstring TargetRoot;  // the working folder's sub-folder for this placeholder
     bool Wildcard = false;    // the pattern names all matching files of a folder

@@ -4,57 +4,157 @@
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
+#include "platform/links_win.h"
+#include "platform/private_folder_win.h"
 #include "platform/run_globals_win.h"
+#include "platform/safe_paths.h"
+#include "platform/user_data_win.h"
 #include "platform/wow64_win.h"
+
+#include <map>
+#include <memory>
+#include <vector>
 
 namespace vantrel {
 
 namespace {
 
-// Appends the entries matching `pattern` that are folders (`folders`) or files.
+// Attributes a copy keeps (hidden and system copies stay out of the archive,
+// read-only ones are marked so in it).
+const DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Appends the entries matching `pattern` that are folders (`folders`) or
+// files; links are left out. The pattern is listed in its extended-length
+// form, the paths appended in the form it was given.
 void ListEntries(const std::wstring& pattern, bool folders, TStringList& list) {
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
-    if (!find) return;
     const std::wstring folder = ExtractFilePath(pattern);
+    const std::wstring listed_folder = ExtendedLengthPath(folder);
+    WIN32_FIND_DATAW data;
+    ScopedFindHandle find(::FindFirstFileW((listed_folder + ExtractFileName(pattern)).c_str(), &data));
+    if (!find) return;
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
+        if (IsLinkEntry(data, listed_folder + name)) continue;
         const bool is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (is_folder == folders) list.push_back(folder + name);
     } while (::FindNextFileW(find.Get(), &data));
 }
 
-// Copies `file` to its place below the plan's target root, overwriting an
-// older copy; the copy's result is not examined. A file reached through a
-// link is left out: the product's folders may belong to the user an elevated
-// run works for, and a link there must not read another account's file into
-// the archive. Likewise a target below a link is not written.
-void CopyBelowTarget(const TPatternPlan& plan, const std::wstring& file) {
-    const std::wstring target = FullPath(plan.TargetRoot + RelativePath(FullPath(plan.BaseFolder), file));
-    if (plan.Wildcard && IsExcludedFromWildcard(ExtractFileName(target))) return;
-    if (PathCrossesReparsePoint(file) || PathCrossesReparsePoint(ExtractFilePath(target))) return;
-    const std::wstring folder = ExtractFilePath(target);
-    if (!DirectoryExists(folder)) ForceDirectories(folder);
-    ::CopyFileW(file.c_str(), target.c_str(), FALSE);
+ScopedFileHandle CreateNew(const std::wstring& path, DWORD attributes) {
+    return ScopedFileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
 }
 
-void CollectMatches(const TPatternPlan& plan, const std::wstring& path) {
+// Writes a copy of the open `source` at `target` (extended-length, in the
+// working folder), with the source's attributes and times. An older copy
+// there is replaced by a complete new one.
+void WriteCopy(const TCheckedEntry& source, const std::wstring& target) {
+    const std::wstring folder = ExtractFilePath(target);
+    if (!DirectoryExists(folder)) ForceDirectories(folder);
+    DWORD attributes = source.Info.dwFileAttributes & kCopiedAttributes;
+    if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+    std::wstring written = target;
+    ScopedFileHandle copy = CreateNew(written, attributes);
+    if (!copy && ::GetLastError() == ERROR_FILE_EXISTS) {
+        written = target + L"." + RandomHex(8);
+        copy = CreateNew(written, attributes);
+    }
+    if (!copy) return;
+    const bool ok = CopyOpenFileContent(source.Handle.Get(), copy.Get());
+    if (ok) {
+        ::SetFileTime(copy.Get(), &source.Info.ftCreationTime, &source.Info.ftLastAccessTime,
+                      &source.Info.ftLastWriteTime);
+    }
+    copy.Reset();
+    if (!ok) {
+        ::SetFileAttributesW(written.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(written.c_str());
+    } else if (written != target) {
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!::MoveFileExW(written.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            ::SetFileAttributesW(written.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(written.c_str());
+        }
+    }
+}
+
+// The product folders of one collection, each opened once, and the rights
+// they are read with.
+class TProductReader {
+public:
+    explicit TProductReader(const TUserRights& rights) : rights_(rights) {}
+
+    // Copies `file` (a full path below the plan's root) to its place below
+    // the plan's target root. The source is opened with the user's rights;
+    // the copy is written with the run's own.
+    void Copy(const TPatternPlan& plan, const std::wstring& file) {
+        const std::wstring below_root = RelativePath(FullPath(plan.Root), file);
+        const std::wstring below_base = RelativePath(FullPath(plan.BaseFolder), file);
+        // A target that would leave its target root is never written.
+        if (!IsPlainRelativePath(below_base) || !IsPlainRelativePath(below_root)) return;
+        if (plan.Wildcard && IsExcludedFromWildcard(ExtractFileName(below_base))) return;
+        TCheckedEntry source;
+        {
+            TActAsUser as_user(rights_);
+            if (rights_.BoundByUser() && !as_user.Active()) return;  // never read with more than the user's rights
+            const TUserDataFolder* root = Root(plan.Root);
+            if (root == nullptr) return;
+            source = root->OpenFile(below_root);
+        }
+        if (!source.Handle) return;
+        WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base);
+    }
+
+    // Lists with the user's rights.
+    void List(const std::wstring& pattern, bool folders, TStringList& list) {
+        TActAsUser as_user(rights_);
+        if (rights_.BoundByUser() && !as_user.Active()) return;
+        ListEntries(pattern, folders, list);
+    }
+
+private:
+    const TUserDataFolder* Root(const std::wstring& root) {
+        const std::wstring key = UpperCaseText(FullPath(root));
+        auto found = roots_.find(key);
+        if (found == roots_.end()) {
+            found = roots_.emplace(key, std::unique_ptr<TUserDataFolder>(new TUserDataFolder(root, rights_))).first;
+        }
+        return found->second->Valid() ? found->second.get() : nullptr;
+    }
+
+    const TUserRights& rights_;
+    std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
+};
+
+void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std::wstring& path) {
     try {
         TStringList files;
-        ListMatchingFiles(path, files);
+        reader.List(path, false, files);
         WriteLog(path);
         WriteLog(DecimalText(static_cast<std::uint64_t>(files.size())));
         for (const auto& file : files) {
             WriteLog(file);
             try {
-                CopyBelowTarget(plan, file);
+                reader.Copy(plan, file);
             } catch (...) {
                 // This file is left out; the next one is tried.
             }
         }
     } catch (...) {
         // The rest of this pattern is left out.
+    }
+}
+
+void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProductFolders& folders,
+                const std::wstring& work_dir) {
+    const TPatternPlan plan = PlanProductPattern(pattern, folders, work_dir);
+    if (!plan.Collect) return;
+    const std::wstring path = FullPath(plan.Path);
+    if (plan.Wildcard) {
+        CollectMatches(reader, plan, path);
+    } else {
+        reader.Copy(plan, path);
     }
 }
 
@@ -69,30 +169,24 @@ void CollectProductFiles(const std::wstring& work_dir) {
 }
 
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir) {
+    CollectProductFiles(folders, work_dir, UserRightsForReading());
+}
+
+void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
     ScopedFsRedirectionOff redirection;
     try {
+        TProductReader reader(rights);
         for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {
-            CollectPattern(kProductFilePatterns[row], folders, work_dir);
+            CollectOne(reader, kProductFilePatterns[row], folders, work_dir);
         }
         if (folders.AppDataDir.empty()) return;
         TStringList devices;
-        ListSubfolders(HandsetVaultFolder(folders.AppDataDir) + L"*.*", devices);
+        reader.List(HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
         for (const auto& device : devices) {
-            CollectPattern(HandsetVaultPattern(ExtractFileName(device)), folders, work_dir);
+            CollectOne(reader, HandsetVaultPattern(ExtractFileName(device)), folders, work_dir);
         }
     } catch (...) {
         // The collection ends here; what was copied stays.
-    }
-}
-
-void CollectPattern(const std::wstring& pattern, const TProductFolders& folders, const std::wstring& work_dir) {
-    const TPatternPlan plan = PlanProductPattern(pattern, folders, work_dir);
-    if (!plan.Collect) return;
-    const std::wstring path = FullPath(plan.Path);
-    if (plan.Wildcard) {
-        CollectMatches(plan, path);
-    } else if (FileExists(path)) {
-        CopyBelowTarget(plan, path);
     }
 }
 

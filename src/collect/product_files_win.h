@@ -1,9 +1,13 @@
 // The product file collection: copies the product's logs, settings and
 // databases, and the files of each per-device folder, below the working
-// folder, with the trace of every wildcard pattern in the tool's log.
+// folder, with the trace of every wildcard pattern in the tool's log. The
+// product's folders may belong to the user an elevated run works for: they
+// are read as TUserDataFolder reads them, with the rights of
+// UserRightsForReading; the copies are written with the run's own rights.
 #pragma once
 
 #include "collect/product_files.h"
+#include "platform/impersonation_win.h"
 #include "platform/text.h"
 
 #include <string>
@@ -15,19 +19,18 @@ namespace vantrel {
 void CollectProductFiles(const std::wstring& work_dir);
 
 // Collects every pattern of the list, then each per-device folder, with
-// file-system redirection off for the calling thread. Never throws; an
-// error ends the collection, leaving the later patterns out.
+// file-system redirection off for the calling thread, reading with `rights`
+// (UserRightsForReading when not given). Never throws; an error ends the
+// collection, leaving the later patterns out.
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir);
+void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights);
 
-// Expands one pattern and copies what it names below `work_dir`: a missing
-// file or folder copies nothing; a file that cannot be copied is skipped.
-void CollectPattern(const std::wstring& pattern, const TProductFolders& folders, const std::wstring& work_dir);
-
-// Appends the full path of every file (not folder) matching `pattern`, in the
-// order the file system lists them, hidden and system files included.
+// Appends the full path of every file (not folder, not link) matching
+// `pattern`, in the order the file system lists them, hidden and system
+// files included.
 void ListMatchingFiles(const std::wstring& pattern, TStringList& list);
 
-// The same for folders, "." and ".." left out.
+// The same for folders, "." and ".." and links left out.
 void ListSubfolders(const std::wstring& pattern, TStringList& list);
 
 }  // namespace vantrel

@@ -10,6 +10,10 @@
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
 #include "platform/impersonation_win.h"
+#include "platform/links_win.h"
+#include "platform/nt_files_win.h"
+#include "platform/private_folder_win.h"
+#include "platform/safe_paths.h"
 #include "platform/registry_win.h"
 #include "platform/system_locale_win.h"
 #include "platform/version_info.h"
@@ -48,79 +52,39 @@ private:
     LPARAM count_ = 0;
 };
 
-// Removes the working folder. A link put in its place (the temporary folder
-// may belong to the user an elevated run works for) is removed itself,
-// never what it points to.
-void RemoveWorkDir(const std::wstring& work) {
-    if (IsReparsePoint(work)) {
-        ::RemoveDirectoryW(ExcludeTrailingBackslash(work).c_str());
-    } else if (DirectoryExists(work)) {
-        DeleteDirTree(work);
-    }
+bool IsProgramFolder(const std::wstring& folder) {
+    return UpperCaseText(IncludeTrailingBackslash(FullPath(folder))) == UpperCaseText(GetModuleDir());
 }
 
-// The working folder: the temporary folder's "GetInfoDir\", emptied and
-// created; the program folder's "GetInfoDir\" when that cannot be made.
-std::wstring PrepareWorkDir() {
-    std::wstring temp = GetTempDir();
-    if (!temp.empty()) {
-        std::wstring work = IncludeTrailingBackslash(temp) + kWorkDirName;
-        RemoveWorkDir(work);
-        if (!DirectoryExists(work)) ForceDirectories(work);
-        // Everything of the run is written below this folder: it must be a
-        // real folder, not a link into another place.
-        if (DirectoryExists(work) && !PathCrossesReparsePoint(work)) return work;
-    }
-    return GetModuleDir() + kWorkDirName;
-}
-
-bool CopyContent(HANDLE source, HANDLE target) {
-    std::vector<char> buffer(1 << 16);
-    while (true) {
-        DWORD got = 0;
-        if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
-        if (got == 0) return true;
-        DWORD written = 0;
-        if (!::WriteFile(target, buffer.data(), got, &written, nullptr) || written != got) return false;
-    }
-}
-
-// Writes a byte copy of `archive` (with its time stamp) to `part`, created
-// new: an existing file or link of that name is removed first, never opened.
-bool WritePart(HANDLE source, const std::wstring& part) {
-    ::DeleteFileW(part.c_str());
-    ScopedFileHandle target(::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!target) return false;
+// Writes a copy of `source` as a new file under a random name inside the
+// open `folder` and renames it over `name` there.
+bool ReplaceWithCopy(HANDLE source, HANDLE folder, const std::wstring& name) {
+    const std::wstring part = ChangeFileExt(name, L"") + L"." + RandomHex(8) + L".part";
+    ScopedFileHandle copy = NativeCreateNewFileIn(folder, part, FILE_ATTRIBUTE_NORMAL);
+    if (!copy) return false;
     FILETIME written = {};
-    bool ok = CopyContent(source, target.Get());
-    if (ok && ::GetFileTime(source, nullptr, nullptr, &written)) ::SetFileTime(target.Get(), nullptr, nullptr, &written);
-    target.Reset();
-    if (!ok) ::DeleteFileW(part.c_str());
+    bool ok = CopyOpenFileContent(source, copy.Get());
+    if (ok && ::GetFileTime(source, nullptr, nullptr, &written)) ::SetFileTime(copy.Get(), nullptr, nullptr, &written);
+    if (ok) ok = NativeRenameInto(copy.Get(), folder, name, true);
+    if (!ok) NativeDeleteOnClose(copy.Get());  // the part file is ours: opened when it was created
     return ok;
 }
 
-// Copies the archive to the target on the logged-on user's desktop. The
-// write runs with that user's rights where they can be had; otherwise a
-// target reached through a link is refused. An old file at the target is
-// replaced only once the whole copy is there.
-bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
-    ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!source) return false;
-    TSessionUserImpersonation as_user;
-    if (!as_user.Active() && PathCrossesReparsePoint(target)) return false;
-    const std::wstring part = target + L".part";
-    if (!WritePart(source.Get(), part)) return false;
-    if (::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    ::DeleteFileW(part.c_str());
-    return false;
-}
-
-std::wstring ArchivePath() {
-    std::wstring temp = ReportAppFrame().GetFolder(kFolderKindTemp);
-    if (temp.empty()) throw EToolError("No temporary folder");
-    return IncludeTrailingBackslash(temp) + kArchiveName;
+// The target's folder, opened for creating files in it. With `refuse_link`
+// the folder entry is opened itself, not followed, and must be no link.
+ScopedFileHandle OpenTargetFolder(const std::wstring& folder, bool refuse_link) {
+    const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
+    if (refuse_link && IsLinkPath(path)) return ScopedFileHandle();
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (refuse_link ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    ScopedFileHandle handle(::CreateFileW(path.c_str(), FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (refuse_link && IsLinkHandle(handle.Get(), info.dwFileAttributes))) {
+        return ScopedFileHandle();
+    }
+    return handle;
 }
 
 template <typename Stage, typename... Args>
@@ -133,7 +97,7 @@ void CallStage(const Stage& stage, Args&&... args) {
 class TWorkDirCleanup {
 public:
     explicit TWorkDirCleanup(const std::wstring& work_dir) : work_dir_(work_dir) {}
-    ~TWorkDirCleanup() { RemoveWorkDir(work_dir_); }
+    ~TWorkDirCleanup() { DeleteDirTree(work_dir_); }
     TWorkDirCleanup(const TWorkDirCleanup&) = delete;
     TWorkDirCleanup& operator=(const TWorkDirCleanup&) = delete;
 
@@ -143,8 +107,8 @@ private:
 
 // Everything of a run from the report's header to the packed archive; an
 // exception leaves at once.
-void BuildAndPack(const TReportStages& stages, const std::wstring& work_dir, TStringList& lines,
-                  std::wstring& archive) {
+void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::wstring& work_dir,
+                  TStringList& lines, std::wstring& archive) {
     TProgress progress;
     lines.push_back(L"Version:" + GetFileInfoItem(GetModulePath(), 3, L"Unknown"));
     try {
@@ -173,14 +137,15 @@ void BuildAndPack(const TReportStages& stages, const std::wstring& work_dir, TSt
 
     SaveBytesToFile(work_dir + kReportName, EncodeUtf16LinesFile(lines));
 
-    CallStage(stages.CaptureAppleLibraries);
+    CallStage(stages.CaptureAppleLibraries, work_dir);
     CallStage(stages.SaveSystemInfo, work_dir);
     progress.Step();
     CallStage(stages.CollectProductFiles, work_dir);
     progress.Step();
 
-    archive = ArchivePath();
-    if (FileExists(archive)) ::DeleteFileW(archive.c_str());
+    // The archive is created new in this run's own area: no earlier file can
+    // be there, and nothing but this run's archive is ever copied.
+    archive = area.ArchivePath();
     CallStage(stages.ZipFolder, work_dir, archive);
     progress.Step();
 }
@@ -212,26 +177,101 @@ std::wstring GetUpdaterPath() {
     return path;
 }
 
-std::wstring GenInfo(const TReportStages& stages) {
+TRunArea::TRunArea(const TWorkAreaPlaces& places) {
+    for (const TWorkAreaCandidate& candidate : WorkAreaCandidates(places)) {
+        try {
+            folder_.reset(new TPrivateFolder(candidate.Parent, kWorkAreaPrefix, candidate.AdministratorsOnly));
+            return;
+        } catch (const EToolError&) {
+            // The next place is tried.
+        }
+    }
+}
+
+std::wstring TRunArea::Path() const { return folder_ ? folder_->Path() : std::wstring(); }
+
+std::wstring TRunArea::WorkDir() const { return folder_ ? folder_->Path() + kWorkDirName : std::wstring(); }
+
+std::wstring TRunArea::ArchivePath() const { return folder_ ? folder_->Path() + kArchiveName : std::wstring(); }
+
+bool TRunArea::Remove() { return !folder_ || folder_->Remove(); }
+
+TWorkAreaPlaces SystemWorkAreaPlaces() {
+    TWorkAreaPlaces places;
+    places.Elevated = IsRunElevated();
+    const std::wstring windows = GetSharedWindowsDir();
+    if (!windows.empty()) places.WindowsTemp = windows + L"\\Temp";
+    places.UserTemp = GetTempDir();
+    places.ProgramDir = GetModuleDir();
+    return places;
+}
+
+std::wstring GenInfo(const TReportStages& stages, const TRunArea& area) {
     std::wstring archive;
     try {
         UpdaterDir = ExtractFilePath(GetUpdaterPath());
         SendGenInfo(GENINFO_START, kGenInfoProgressMax);
         CallStage(stages.LoadWow64Functions);
 
-        const std::wstring work_dir = IncludeTrailingBackslash(PrepareWorkDir());
+        // The working folder is made new in the run's own area; without an
+        // area the run ends here.
+        const std::wstring work_dir = area.WorkDir();
+        if (work_dir.empty() || !::CreateDirectoryW(work_dir.c_str(), nullptr)) return archive;
         const TWorkDirCleanup cleanup(work_dir);
         TStringList lines;
-        BuildAndPack(stages, work_dir, lines, archive);
+        BuildAndPack(stages, area, work_dir, lines, archive);
     } catch (...) {
         // The run ends here; the window hears of it through the archive's absence.
     }
     return archive;
 }
 
-void RunReportAndNotify(const TReportStages& stages) {
-    std::wstring archive = GenInfo(stages);
-    bool saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, TargetFile);
+namespace {
+
+bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool with_user_rights) {
+    ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const std::wstring folder = ExtractFilePath(target);
+    const std::wstring name = ExtractFileName(target);
+    if (!source || folder.empty() || name.empty()) return false;
+    ScopedFileHandle target_folder = OpenTargetFolder(folder, !with_user_rights);
+    return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
+}
+
+}  // namespace
+
+bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
+    try {
+        // The tool's own folder is written with the tool's own rights (the
+        // user may not be allowed to write it); every other target, the
+        // user's desktop, with the user's where they can be had.
+        if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(archive, target, false);
+        TSessionUserImpersonation as_user;
+        return CopyToTarget(archive, target, as_user.Active());
+    } catch (const EToolError&) {
+        return false;  // no random name to be had: nothing is written
+    }
+}
+
+bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target) {
+    try {
+        return CopyToTarget(archive, target, false);
+    } catch (const EToolError&) {
+        return false;
+    }
+}
+
+void RunReportAndNotify(const TReportStages& stages) { RunReportAndNotify(stages, SystemWorkAreaPlaces()); }
+
+void RunReportAndNotify(const TReportStages& stages, const TWorkAreaPlaces& places) {
+    bool saved = false;
+    {
+        TRunArea area(places);
+        const std::wstring archive = GenInfo(stages, area);
+        saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, TargetFile);
+        // The area, the archive in it included, goes before the window hears
+        // of the end: after GENINFO_DONE the process ends at once.
+    }
     SendGenInfo(saved ? GENINFO_DONE : GENINFO_FAILED, 0);
 }
 
@@ -256,8 +296,10 @@ TReportStages DefaultReportStages() {
     stages.AddServices = AddServices;
     stages.BuildAutoruns = []() { return BuildAutoruns(); };
     stages.LoadInstallDir = LoadInstallDir;
-    stages.AddInstalledFiles = AddInstalledFiles;
-    stages.CaptureAppleLibraries = [] { CaptureAppleLibraries(); };
+    stages.AddInstalledFiles = [](TStringList& lines, const std::wstring& folder, bool banner) {
+        AddInstalledFiles(lines, folder, banner);
+    };
+    stages.CaptureAppleLibraries = [](const std::wstring& work_dir) { CaptureAppleLibraries(work_dir); };
     stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
     stages.CollectProductFiles = [](const std::wstring& work_dir) { CollectProductFiles(work_dir); };
     stages.ZipFolder = ZipFolder;

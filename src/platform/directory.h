@@ -14,7 +14,7 @@ namespace vantrel {
 struct TDirEntry {
     std::wstring Name;
     bool IsFolder = false;
-    bool IsReparsePoint = false;  // a junction or symbolic link
+    bool IsLink = false;  // a junction or symbolic link (IsLinkReparseTag); never entered
 };
 
 // Lists a folder (given with a trailing backslash) in the file system's
@@ -23,8 +23,9 @@ using TDirectoryLister = std::function<std::vector<TDirEntry>(const std::wstring
 
 // Appends the full paths of all files below `folder` to `list`: depth first,
 // each folder in the lister's order, a subfolder's files inserted where the
-// subfolder was met. Folders named ".svn" (exact case) and folders that are
-// reparse points are not entered. Nothing for an empty folder text.
+// subfolder was met. Folders named ".svn" (exact case) and links are not
+// entered; a link to a file is not listed either. Nothing for an empty
+// folder text.
 void WalkFiles(const std::wstring& folder, TStringList& list, const TDirectoryLister& lister);
 
 }  // namespace vantrel

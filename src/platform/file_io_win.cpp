@@ -19,23 +19,6 @@ bool DirectoryExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool IsReparsePoint(const std::wstring& path) {
-    DWORD attributes = ::GetFileAttributesW(ExcludeTrailingBackslash(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-bool PathCrossesReparsePoint(const std::wstring& path) {
-    std::wstring rest = ExcludeTrailingBackslash(path);
-    // Walk up from the path itself; a drive root ("C:") ends the walk.
-    while (!rest.empty() && rest.back() != L':') {
-        if (IsReparsePoint(rest)) return true;
-        std::wstring parent = ExcludeTrailingBackslash(ExtractFilePath(rest));
-        if (parent == rest) break;
-        rest = parent;
-    }
-    return false;
-}
-
 bool ForceDirectories(const std::wstring& path) {
     std::wstring dir = ExcludeTrailingBackslash(path);
     if (dir.empty()) return false;
@@ -126,15 +109,37 @@ bool ReadFileContent(const std::wstring& path, std::uint32_t view_bytes, std::ui
                      const TContentSink& sink) {
     ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
+    return file && ReadOpenFileContent(file.Get(), view_bytes, read_whole_bytes, sink);
+}
+
+bool ReadOpenFileContent(void* handle, std::uint32_t view_bytes, std::uint32_t read_whole_bytes,
+                         const TContentSink& sink) {
+    const HANDLE file = static_cast<HANDLE>(handle);
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
     DWORD high = 0;
     ::SetLastError(NO_ERROR);
-    const DWORD low = ::GetFileSize(file.Get(), &high);
+    const DWORD low = ::GetFileSize(file, &high);
     if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
     const std::uint64_t size = (static_cast<std::uint64_t>(high) << 32) | low;
     if (size == 0) return false;
-    if (size <= read_whole_bytes) return ReadWhole(file.Get(), static_cast<std::uint32_t>(size), sink);
-    return ReadThroughViews(file.Get(), size, view_bytes, sink);
+    if (size <= read_whole_bytes) return ReadWhole(file, static_cast<std::uint32_t>(size), sink);
+    return ReadThroughViews(file, size, view_bytes, sink);
+}
+
+bool CopyOpenFileContent(void* source, void* target) {
+    std::vector<char> buffer(1 << 16);
+    while (true) {
+        DWORD got = 0;
+        if (!::ReadFile(static_cast<HANDLE>(source), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            return false;
+        }
+        if (got == 0) return true;
+        DWORD written = 0;
+        if (!::WriteFile(static_cast<HANDLE>(target), buffer.data(), got, &written, nullptr) || written != got) {
+            return false;
+        }
+    }
 }
 
 std::wstring GetModulePath() {
@@ -157,6 +162,12 @@ std::wstring FullPath(const std::wstring& path) {
     DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (n == 0 || n >= buffer.size()) return path;
     return std::wstring(buffer.data(), n);
+}
+
+std::wstring UpperCaseText(const std::wstring& text) {
+    std::wstring upper(text);
+    if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    return upper;
 }
 
 }  // namespace vantrel

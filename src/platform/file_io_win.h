@@ -12,12 +12,6 @@ namespace vantrel {
 bool FileExists(const std::wstring& path);
 // True when a folder exists at `path` (with or without trailing backslash).
 bool DirectoryExists(const std::wstring& path);
-// True when the file or folder at `path` is a reparse point (a junction,
-// a symbolic link or a mount point); false when it is not or does not exist.
-bool IsReparsePoint(const std::wstring& path);
-// True when `path` or any existing folder on the way to it is a reparse
-// point, so that opening it would lead somewhere other than it says.
-bool PathCrossesReparsePoint(const std::wstring& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::wstring& path);
 // Writes `bytes` to `path`, creating or overwriting it; throws EToolError.
@@ -34,11 +28,22 @@ using TContentSink = std::function<void(const std::uint8_t* data, std::size_t le
 // may then have seen a part of it.
 bool ReadFileContent(const std::wstring& path, std::uint32_t view_bytes, std::uint32_t read_whole_bytes,
                      const TContentSink& sink);
+// ReadFileContent of a file already open for reading (`file` is a HANDLE),
+// from its start.
+bool ReadOpenFileContent(void* file, std::uint32_t view_bytes, std::uint32_t read_whole_bytes,
+                         const TContentSink& sink);
+// Copies what is left of the open file `source` to the open file `target`
+// (both HANDLEs), from their current positions; false when a read or a write
+// fails.
+bool CopyOpenFileContent(void* source, void* target);
 // Full path of the running executable.
 std::wstring GetModulePath();
 // Folder of the running executable, with its trailing backslash.
 std::wstring GetModuleDir();
 // GetFullPathNameW of `path`; the path unchanged when the call fails.
 std::wstring FullPath(const std::wstring& path);
+// `text` in upper case as the system's letter case rules give it, the way
+// file names are compared.
+std::wstring UpperCaseText(const std::wstring& text);
 
 }  // namespace vantrel

@@ -178,6 +178,13 @@ std::wstring GetTempDir() { return TAppFrame::GetTempDir(); }
 
 std::wstring GetSystemDir() { return TAppFrame::GetSystemDir(); }
 
+std::wstring GetSharedWindowsDir() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) return std::wstring();
+    return ExcludeTrailingBackslash(std::wstring(buffer, length));
+}
+
 std::wstring GetCurrentUserName() { return UserNameWithCapacity(255); }
 
 }  // namespace vantrel

@@ -75,6 +75,10 @@ std::wstring SpecialFolderFallback(int csidl, const std::wstring& shell_result);
 
 // The temporary folder with its trailing backslash (TAppFrame::GetTempDir).
 std::wstring GetTempDir();
+// The Windows folder all users share (GetSystemWindowsDirectoryW, which
+// answers the same for every user on a terminal server), no trailing
+// backslash; empty text when it fails.
+std::wstring GetSharedWindowsDir();
 // The system folder without trailing backslash (TAppFrame::GetSystemDir).
 std::wstring GetSystemDir();
 // The user name of the account the tool runs under (GetUserNameW); empty

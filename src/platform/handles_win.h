@@ -89,6 +89,17 @@ struct ServiceHandleTraits {  // service control manager and service handles
     static void Close(Handle h) noexcept { ::CloseServiceHandle(h); }
 };
 
+struct SidTraits {  // SIDs made by AllocateAndInitializeSid
+    using Handle = PSID;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeSid(h); }
+};
+struct CryptProviderTraits {
+    using Handle = HCRYPTPROV;
+    static Handle Invalid() noexcept { return 0; }
+    static void Close(Handle h) noexcept { ::CryptReleaseContext(h, 0); }
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFileHandle = ScopedHandle<FileHandleTraits>;
 using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
@@ -97,5 +108,7 @@ using ScopedModule = ScopedHandle<ModuleTraits>;
 using ScopedMappedView = ScopedHandle<MappedViewTraits>;
 using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
 using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
+using ScopedSid = ScopedHandle<SidTraits>;
+using ScopedCryptProvider = ScopedHandle<CryptProviderTraits>;
 
 }  // namespace vantrel

@@ -27,13 +27,34 @@ ScopedKernelHandle SessionUserToken() {
 
 }  // namespace
 
-TSessionUserImpersonation::TSessionUserImpersonation() {
-    ScopedKernelHandle token = SessionUserToken();
-    active_ = token && ::SetThreadToken(nullptr, token.Get()) != FALSE;
+TUserRights TUserRights::OwnAreTheUsers() {
+    TUserRights rights;
+    rights.own_are_users_ = true;
+    return rights;
 }
 
-TSessionUserImpersonation::~TSessionUserImpersonation() {
-    if (active_) ::RevertToSelf();
+TUserRights TUserRights::OfSessionUser() { return FromToken(SessionUserToken()); }
+
+TUserRights TUserRights::FromToken(ScopedKernelHandle token) {
+    TUserRights rights;
+    rights.token_ = std::move(token);
+    return rights;
 }
+
+TActAsUser::TActAsUser(const TUserRights& rights) {
+    if (rights.Token() != nullptr) {
+        impersonating_ = ::SetThreadToken(nullptr, rights.Token()) != FALSE;
+        active_ = impersonating_;
+    } else {
+        active_ = rights.BoundByUser();
+    }
+}
+
+TActAsUser::~TActAsUser() {
+    if (impersonating_) ::RevertToSelf();
+}
+
+TSessionUserImpersonation::TSessionUserImpersonation()
+    : rights_(TUserRights::OfSessionUser()), scope_(rights_) {}
 
 }  // namespace vantrel

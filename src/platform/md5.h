@@ -51,5 +51,7 @@ void FileMD5(const std::wstring& file_name, TMd5Digest& digest);
 void FileMD5InViews(const std::wstring& file_name, TMd5Digest& digest, std::uint32_t view_bytes);
 // DigestToHex of FileMD5.
 std::wstring FileMD5Hex(const std::wstring& file_name);
+// FileMD5Hex of a file already open for reading (`file` is a HANDLE).
+std::wstring OpenFileMD5Hex(void* file);
 
 }  // namespace vantrel

@@ -11,12 +11,13 @@ namespace {
 
 struct TModuleRow {
     const wchar_t* FileName;
-    bool AlwaysLoaded;  // kernel32, ntdll, user32: taken as loaded
+    bool AlwaysLoaded;  // kernel32, ntdll, user32, advapi32: taken as loaded
 };
 
 const TModuleRow kModules[] = {
     {L"kernel32.dll", true}, {L"ntdll.dll", true},   {L"user32.dll", true},
     {L"psapi.dll", false},   {L"version.dll", false}, {L"wtsapi32.dll", false},
+    {L"advapi32.dll", true},
 };
 constexpr std::size_t kModuleCount = sizeof kModules / sizeof kModules[0];
 

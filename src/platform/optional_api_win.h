@@ -11,7 +11,7 @@
 // as they would on a system without it. Lookups never throw and are safe on
 // several threads at once.
 //
-// Modules: kernel32, ntdll and user32 are already loaded in every process of
+// Modules: kernel32, ntdll, user32 and advapi32 are already loaded in every process of
 // the tool and are taken as loaded (GetModuleHandleW). Every other module is
 // loaded by its full path in the folder of the system's DLLs for this process
 // (the system folder; under WOW64 the 32-bit one, named directly so that the
@@ -28,7 +28,7 @@
 namespace vantrel {
 
 // The modules of the table's functions.
-enum class TSystemModule { Kernel32, Ntdll, User32, Psapi, Version, Wtsapi32 };
+enum class TSystemModule { Kernel32, Ntdll, User32, Psapi, Version, Wtsapi32, Advapi32 };
 
 // The table: X(module, name, signature type).
 #define VANTREL_OPTIONAL_FUNCTIONS(X)                                                                                 \
@@ -56,7 +56,13 @@ enum class TSystemModule { Kernel32, Ntdll, User32, Psapi, Version, Wtsapi32 };
     /* the native interface */                                                                                        \
     X(Ntdll, RtlGetVersion, LONG(WINAPI*)(OSVERSIONINFOEXW*))                                                         \
     X(Ntdll, NtQuerySystemInformation, LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG))                                    \
+    X(Ntdll, NtCreateFile,                                                                                            \
+      LONG(WINAPI*)(PHANDLE, ACCESS_MASK, PVOID, PVOID, PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG))      \
+    X(Ntdll, NtSetInformationFile, LONG(WINAPI*)(HANDLE, PVOID, PVOID, ULONG, ULONG))                                 \
+    X(Ntdll, NtQueryInformationFile, LONG(WINAPI*)(HANDLE, PVOID, PVOID, ULONG, ULONG))                               \
     X(User32, GetGuiResources, DWORD(WINAPI*)(HANDLE, DWORD))                                                         \
+    /* RtlGenRandom, Windows XP and later */                                                                          \
+    X(Advapi32, SystemFunction036, BOOLEAN(WINAPI*)(PVOID, ULONG))                                                    \
     /* process status, loaded at run time */                                                                          \
     X(Psapi, GetModuleFileNameExW, DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD))                                    \
     X(Psapi, GetProcessImageFileNameW, DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD))                                         \

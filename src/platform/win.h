@@ -21,3 +21,4 @@
 #endif
 
 #include <windows.h>
+#include <wincrypt.h>  // CryptGenRandom, left out by WIN32_LEAN_AND_MEAN

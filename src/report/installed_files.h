@@ -46,4 +46,12 @@ void LoadInstallDir();
 // error ends the inventory with the lines made so far.
 void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner);
 
+class TUserRights;
+// AddInstalledFiles reading with `rights` (the form above uses
+// UserRightsForReading). The folder is read as TUserDataFolder reads it: a
+// file below it that is reached through a link, or (without the user's
+// rights) has more than one name, is not listed; names keep trailing dots
+// and spaces, so every listed file gets its own digest.
+void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner, const TUserRights& rights);
+
 }  // namespace vantrel

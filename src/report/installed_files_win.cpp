@@ -6,7 +6,9 @@
 #include "platform/md5.h"
 #include "platform/registry_win.h"
 #include "platform/run_globals_win.h"
+#include "platform/safe_paths.h"
 #include "platform/system_locale_win.h"
+#include "platform/user_data_win.h"
 #include "platform/version_info.h"
 #include "report/section_banner.h"
 
@@ -19,15 +21,21 @@ const wchar_t kInstallLocation[] = L"InstallLocation";
 
 }  // namespace
 
-TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
+namespace {
+
+TDateTimeParts LocalDateTime(const FILETIME& utc) {
     FILETIME local;
     SYSTEMTIME fields;
-    if (!::GetFileAttributesExW(file_name.c_str(), GetFileExInfoStandard, &data) ||
-        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &fields)) {
-        return TDateTimeParts();
-    }
+    if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &fields)) return TDateTimeParts();
     return SystemTimeToParts(fields);
+}
+
+}  // namespace
+
+TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(file_name.c_str(), GetFileExInfoStandard, &data)) return TDateTimeParts();
+    return LocalDateTime(data.ftLastWriteTime);
 }
 
 void LoadInstallDir() {
@@ -45,19 +53,31 @@ void LoadInstallDir() {
 }
 
 void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner) {
+    AddInstalledFiles(lines, folder, banner, UserRightsForReading());
+}
+
+void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner, const TUserRights& rights) {
     try {
-        if (!DirectoryExists(folder)) return;
+        // Everything here only reads, so all of it runs with the user's rights.
+        TActAsUser as_user(rights);
+        if (rights.BoundByUser() && !as_user.Active()) return;
+        if (folder.empty() || !DirectoryExists(folder)) return;
+        const TUserDataFolder install(folder, rights);
+        if (!install.Valid()) return;
+        const std::wstring base = install.Path();
         TStringList files;
-        ListFilesRecursive(folder, files);
+        ListFilesRecursive(base, files);
         if (files.empty()) return;
         if (banner) lines.push_back(SectionBanner());
-        const std::wstring base = IncludeTrailingBackslash(folder);
         for (const std::wstring& path : files) {
             if (IsInResourcesFolder(path, base)) continue;
-            const TDateTimeParts written = FileLastWriteTime(path);
             const std::wstring relative = RelativeToFolder(path, base);
+            // A file reached through a link, or that is not one file, is not listed.
+            const TCheckedEntry file = install.OpenFile(relative);
+            if (!file.Handle) continue;
+            const TDateTimeParts written = LocalDateTime(file.Info.ftLastWriteTime);
             const std::wstring version = GetFileVersionNumber(path);
-            const std::wstring digest = FileMD5Hex(path);
+            const std::wstring digest = OpenFileMD5Hex(file.Handle.Get());
             lines.push_back(FormatInventoryLine(relative, version, digest, written, UserLocale()));
         }
     } catch (...) {

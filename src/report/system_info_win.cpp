@@ -320,7 +320,9 @@ const TStringList& CaptureSystemInfoAt(const std::wstring& raw_path, std::uint32
 }
 
 void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms) {
-    const TStringList lines = CaptureSystemInfo(wait_bound_ms);
+    // The raw output lives in the run's working folder like everything else
+    // the run writes; it is gone again before the folder is packed.
+    const TStringList lines = CaptureSystemInfoAt(work_dir + SystemInfoRawName(LocalNow()), wait_bound_ms);
     SaveBytesToFile(work_dir + kSavedName, EncodeUtf16LinesFile(lines));
 }
 

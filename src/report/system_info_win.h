@@ -28,8 +28,9 @@ const TStringList& CaptureSystemInfo(std::uint32_t wait_bound_ms = kSystemInfoWa
 // read nor removed, and the list holds the header lines only.
 const TStringList& CaptureSystemInfoAt(const std::wstring& raw_path, std::uint32_t wait_bound_ms);
 
-// Captures and saves the lines as `work_dir` + "SystemInfo.txt" (UTF-16LE
-// with BOM, CR LF after every line). `work_dir` ends with a backslash.
+// Captures, with the raw output file in `work_dir`, and saves the lines as
+// `work_dir` + "SystemInfo.txt" (UTF-16LE with BOM, CR LF after every line).
+// `work_dir` ends with a backslash.
 void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms = kSystemInfoWaitBoundMs);
 
 // True when the file cannot be opened for reading and writing with only

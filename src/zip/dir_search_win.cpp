@@ -13,7 +13,7 @@ TDirSearch::TDirSearch(const std::wstring& folder, DWORD attributes, bool recurs
 void TDirSearch::Enter(const std::wstring& folder) {
     TLevel level;
     level.Folder = folder;
-    level.Find.Reset(::FindFirstFileW((folder + L"*.*").c_str(), &level.Data));
+    level.Find.Reset(::FindFirstFileW((folder + L"*").c_str(), &level.Data));
     level.Pending = true;
     if (level.Find) stack_.push_back(std::move(level));
 }
@@ -30,6 +30,9 @@ std::wstring TDirSearch::Next() {
         const std::wstring name = top.Data.cFileName;
         const DWORD attributes = top.Data.dwFileAttributes;
         if (name == L"." || name == L".." || (attributes & passed_over) != 0) continue;
+        // Nothing in the folder being packed is reached through a reparse
+        // point: a link there is neither entered nor packed.
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             const std::wstring folder = top.Folder + name + L"\\";
             if (recurse_) Enter(folder);  // invalidates `top`

@@ -13,7 +13,9 @@ namespace vantrel {
 // subfolder is entered when it is met in its parent's listing. Entries
 // carrying the hidden or system attribute are passed over unless
 // `attributes` holds that attribute too (a passed-over folder is not
-// entered); "." and ".." are passed over. Files must match `pattern`.
+// entered); "." and ".." are passed over, and so is every reparse point,
+// file or folder, which is neither entered nor returned. Files must match
+// `pattern`.
 class TDirSearch {
 public:
     TDirSearch(const std::wstring& folder, DWORD attributes, bool recurse, const std::wstring& pattern);

@@ -2,6 +2,8 @@
 
 #include "platform/datetime.h"
 #include "platform/errors.h"
+#include "platform/file_io_win.h"
+#include "platform/private_folder_win.h"
 #include "platform/text.h"
 
 #include <cstring>
@@ -57,15 +59,31 @@ std::uint32_t DosTimeOf(const FILETIME& utc) {
 
 }  // namespace
 
-TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path) {
-    file_.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+ScopedFileHandle CreateNewFile(const std::wstring& path) {
+    return ScopedFileHandle(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path), written_(path) {
+    file_ = CreateNewFile(path);
+    if (!file_ && ::GetLastError() == ERROR_FILE_EXISTS) {
+        // Something has the name already: the archive is written beside it
+        // and only renamed over it once complete, which replaces a link
+        // itself and never writes through it.
+        written_ = path + L"." + RandomHex(8) + L".tmp";
+        file_ = CreateNewFile(written_);
+    }
     if (!file_) throw EToolError("Cannot create archive " + EncodeUtf8(path));
 }
 
 TArchiveFile::~TArchiveFile() {
     if (keep_) return;
     file_.Reset();
-    ::DeleteFileW(path_.c_str());
+    ::DeleteFileW(written_.c_str());  // the file this object created
 }
 
 void TArchiveFile::WriteAll(const void* data, std::size_t size) {
@@ -98,13 +116,18 @@ void TArchiveFile::Overwrite(std::uint64_t offset, const void* data, std::size_t
 
 void TArchiveFile::Keep() {
     if (!::CloseHandle(file_.Release())) throw EToolError(kNoRoom);
+    if (written_ != path_ && !::MoveFileExW(written_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        throw EToolError("Cannot create archive " + EncodeUtf8(path_));
+    }
     keep_ = true;
 }
 
 bool TSourceFile::Open(const std::wstring& path) {
     path_ = path;
+    // A link put in the file's place after the walk is opened as the link
+    // itself, which holds no data, never as what it points to.
     file_.Reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return file_.Valid();
 }
 
@@ -136,12 +159,6 @@ std::size_t TSourceFile::Read(char* buffer, std::size_t size) {
 const TNameCodePages& SystemNameCodePages() {
     static const TNameCodePages pages = {WideToAnsi, AnsiToWide, AnsiToOem, OemToAnsi, SameText};
     return pages;
-}
-
-std::wstring UpperCaseText(const std::wstring& text) {
-    std::wstring upper(text);
-    if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    return upper;
 }
 
 }  // namespace vantrel

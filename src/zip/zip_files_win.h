@@ -9,9 +9,12 @@
 
 namespace vantrel {
 
-// The archive being written. Created (an existing file replaced) without
-// sharing, so nothing else, the walk of the writer included, reads it half
-// written. Unless Keep is called, the destructor closes and deletes it.
+// The archive being written. Created new without sharing, so nothing else,
+// the walk of the writer included, reads it half written; when something
+// has the name already, the archive is written under a new random name
+// beside it and renamed over it by Keep, which replaces a link itself and
+// never writes through it. Unless Keep is called, the destructor closes and
+// deletes the file it created.
 class TArchiveFile : public TArchiveSink {
 public:
     // Throws EToolError when the file cannot be created.
@@ -32,6 +35,7 @@ private:
     void Seek(std::uint64_t offset);
 
     std::wstring path_;
+    std::wstring written_;  // path_, or the new name beside it
     ScopedFileHandle file_;
     std::uint64_t size_ = 0;
     bool keep_ = false;
@@ -56,8 +60,5 @@ private:
 
 // The ANSI and OEM code pages of the system.
 const TNameCodePages& SystemNameCodePages();
-
-// `text` in upper case as the system's letter case rules give it.
-std::wstring UpperCaseText(const std::wstring& text);
 
 }  // namespace vantrel

@@ -19,7 +19,8 @@ public:
     int PackLevel = 6;
     // Masks are searched in all subfolders too.
     bool Recurse = false;
-    // The archive to create; an existing file there is replaced.
+    // The archive to create; an existing file or link there is replaced
+    // (renamed over) only by the complete archive.
     std::wstring ZipName;
     // Whether hidden, system, read-only and archive-flagged files (for the
     // first two, folders too) are packed.

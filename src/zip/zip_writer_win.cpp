@@ -1,6 +1,7 @@
 #include "zip/zip_writer.h"
 
 #include "platform/file_io_win.h"
+#include "platform/safe_paths.h"
 #include "platform/win.h"
 #include "zip/dir_search_win.h"
 #include "zip/zip_files_win.h"
@@ -109,8 +110,10 @@ int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archi
     writer.SetStorePaths(true);
     writer.SetRelativePaths(true);
     writer.Recurse = true;
-    writer.SetRootDir(ExcludeTrailingBackslash(work_dir));
-    writer.ZipName = archive;
+    // Extended-length paths: names with trailing dots or spaces, device names
+    // and paths over 260 characters are packed like any other.
+    writer.SetRootDir(ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(work_dir))));
+    writer.ZipName = ExtendedLengthPath(FullPath(archive));
     return writer.Zip();
 }
 

@@ -74,7 +74,7 @@ TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
         }
         LogTail log;
 
-        CaptureAppleLibraries(source, destination);
+        CaptureAppleLibrariesInto(source, destination);
 
         std::set<std::wstring> expected;
         for (const auto& name : c.present) {
@@ -101,14 +101,15 @@ TEST(AppleLibraries, OlderCopiesAreReplaced) {
         WriteFileBytes(destination + L"\\" + name, "older copy");
     }
     ::SetFileAttributesW((destination + L"\\objc.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-    CaptureAppleLibraries(source, destination);
+    CaptureAppleLibrariesInto(source, destination);
     EXPECT_EQ(ReadFileBytes(destination + L"\\ASL.dll"), LibraryBytes(L"ASL.dll"));
     EXPECT_EQ(ReadFileBytes(destination + L"\\objc.dll"), LibraryBytes(L"objc.dll"));
 }
 
 // The tool's own wiring: the 32-bit common program files folder as the
-// source, the temporary folder's "GetInfoDir\iTunesDll" as the destination.
-TEST(AppleLibraries, FromCommonProgramFilesIntoTheTemporaryFolder) {
+// source, the working folder the job hands over + "iTunesDll" as the
+// destination, whatever the temporary folder is.
+TEST(AppleLibraries, FromCommonProgramFilesIntoTheWorkingFolder) {
     const std::wstring common = AppFrame().GetFolder(16);
     ASSERT_FALSE(common.empty());
     const std::wstring apple = common + L"\\Apple";
@@ -116,17 +117,19 @@ TEST(AppleLibraries, FromCommonProgramFilesIntoTheTemporaryFolder) {
     const std::wstring source = apple + L"\\Apple Application Support";
     WriteFileBytes(source + L"\\ASL.dll", LibraryBytes(L"ASL.dll"));
     WriteFileBytes(source + L"\\libicuin.dll", LibraryBytes(L"libicuin.dll"));
+    TempFolder work(L"apple work");
     TempFolder temp(L"apple temp");
     wchar_t saved_tmp[MAX_PATH + 1] = {};
     ::GetEnvironmentVariableW(L"TMP", saved_tmp, MAX_PATH);
     ::SetEnvironmentVariableW(L"TMP", temp.Path().c_str());
     LogTail log;
 
-    CaptureAppleLibraries();
+    CaptureAppleLibraries(work.Path());
 
     ::SetEnvironmentVariableW(L"TMP", saved_tmp);
     RemoveTree(apple);
-    const std::wstring destination = temp.Path() + L"GetInfoDir\\iTunesDll";
+    EXPECT_FALSE(DirectoryExists(temp.Path() + L"GetInfoDir"));  // nothing lands outside the working folder
+    const std::wstring destination = work.Path() + L"iTunesDll";
     EXPECT_EQ(FilesIn(destination), (std::set<std::wstring>{L"ASL.dll", L"libicuin.dll"}));
     EXPECT_EQ(ReadFileBytes(destination + L"\\libicuin.dll"), LibraryBytes(L"libicuin.dll"));
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"-1"});

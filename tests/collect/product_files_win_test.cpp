@@ -3,7 +3,9 @@
 #include "collect/log_tail_win.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
+#include "platform/directory_win.h"
 #include "platform/handles_win.h"
+#include "platform/safe_paths.h"
 #include "platform/wow64_win.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
@@ -193,6 +195,158 @@ TEST_F(ProductFiles, MissingProductFoldersCopyNothingAndTraceEmptyMatches) {
         Root(L"no roaming\\Vantrel\\VNT\\Sync\\*.*"), L"0",
     };
     EXPECT_EQ(log.NewLines(), expected);
+}
+
+// Everything below `work`, as relative paths -> content.
+std::map<std::wstring, std::string> Copies(const std::wstring& work) {
+    std::map<std::wstring, std::string> copies;
+    for (const std::wstring& entry : vantrel_test::TreeOf(ExtendedLengthPath(work))) {
+        if (!entry.empty() && entry.back() != L'\\') copies[entry] = ReadFileBytes(ExtendedLengthPath(work) + entry);
+    }
+    return copies;
+}
+
+// Another account's data and links to it planted in every product folder:
+// a folder link, a file link and a hard link, and the install folder itself
+// replaced by a link. Nothing of that account may reach the copies, whether
+// the reads are bounded by the user's rights or not; a hard link, which the
+// user's rights bound on Windows, is taken only when they do.
+class ProductDataLinks : public ProductFiles {
+protected:
+    void SetUp() override {
+        ProductFiles::SetUp();
+        WriteFileBytes(Other(L"secret.log"), kSecret);
+        WriteFileBytes(Other(L"logs\\a.log"), kSecret);
+        WriteFileBytes(Other(L"install\\Vantrel.log"), kSecret);
+        const std::wstring vnt = Root(kVnt);
+        const struct {
+            std::wstring link;
+            std::wstring target;
+            bool hard;
+        } links[] = {
+            {Root(kInstall) + L"Aerovell\\logs\\linked", Other(L"logs"), false},
+            {Root(kInstall) + L"ClipScan.log", Other(L"secret.log"), false},
+            {Root(kInstall) + L"VNTToolbox.log", Other(L"secret.log"), true},
+            {Root(kUpdater) + L"update", Other(L"logs"), false},
+            {Root(kUpdater) + L"VNTUpdater.log", Other(L"secret.log"), false},
+            {vnt + L"Sync\\linked.dat", Other(L"secret.log"), true},
+            {vnt + L"DataBase\\linked.db", Other(L"secret.log"), false},
+            {vnt + L"handset vault\\C", Other(L"logs"), false},
+            {vnt + L"log", Other(L"logs"), false},
+        };
+        RemoveTree(Root(kUpdater) + L"update");
+        RemoveTree(vnt + L"log");
+        for (const auto& l : links) {
+            ASSERT_TRUE(vantrel_test::MakeLink(l.link, l.target, l.hard)) << Printable(l.link);
+            made_.push_back(l.link);
+        }
+    }
+    void TearDown() override {
+        for (const auto& link : made_) vantrel_test::RemoveLink(link);
+    }
+    std::wstring Other(const std::wstring& relative) const { return other_.Path() + relative; }
+    // Wine enforces no rights: a hard link read with the user's rights is
+    // taken there, where Windows would refuse the read; `hard_links_taken`
+    // leaves those two copies out of the check.
+    void ExpectNothingOfTheOtherAccount(bool hard_links_taken) const {
+        for (const auto& copy : Copies(Work())) {
+            if (hard_links_taken && (copy.first == L"AppPath\\VNTToolbox.log" ||
+                                     copy.first == L"AppData\\Sync\\linked.dat")) {
+                continue;
+            }
+            EXPECT_EQ(copy.second.find(kSecret), std::string::npos) << Printable(copy.first);
+        }
+    }
+
+    static constexpr const char* kSecret = "SECRET of another account";
+    TempFolder other_{L"other profile"};
+    std::vector<std::wstring> made_;
+};
+
+TEST_F(ProductDataLinks, NothingOfAnotherAccountIsCopied) {
+    for (bool bound_by_user : {false, true}) {
+        SCOPED_TRACE(bound_by_user ? "reads bounded by the user's rights" : "reads with the run's own rights");
+        RemoveTree(Work());
+        CollectProductFiles(Folders(true), Work(), bound_by_user ? TUserRights::OwnAreTheUsers() : TUserRights());
+        ExpectNothingOfTheOtherAccount(bound_by_user);
+        const std::map<std::wstring, std::string> copies = Copies(Work());
+        EXPECT_EQ(copies.count(L"AppPath\\Vantrel.log"), 1u);  // the user's own files still come
+        EXPECT_EQ(copies.count(L"AppData\\core.ini"), 1u);
+        // The hard links: taken only where the user's rights bound the read.
+        EXPECT_EQ(copies.count(L"AppPath\\VNTToolbox.log"), bound_by_user ? 1u : 0u);
+        EXPECT_EQ(copies.count(L"AppData\\Sync\\linked.dat"), bound_by_user ? 1u : 0u);
+    }
+
+    // The install folder itself replaced by a link to the other account's.
+    RemoveTree(Work());
+    const std::wstring install = ExcludeTrailingBackslash(Root(kInstall));
+    ASSERT_TRUE(::MoveFileW(install.c_str(), (install + L" moved").c_str()));
+    ASSERT_TRUE(vantrel_test::MakeLink(install, Other(L"install")));
+    made_.push_back(install);
+    CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
+    ExpectNothingOfTheOtherAccount(true);
+    EXPECT_FALSE(DirectoryExists(Work() + L"AppPath"));
+
+    // Non-vacuous: the plain copy the collection used before follows the link.
+    ASSERT_TRUE(::CopyFileW((Root(kInstall) + L"Vantrel.log").c_str(), (Work() + L"plain.log").c_str(), FALSE));
+    EXPECT_EQ(ReadFileBytes(Work() + L"plain.log"), kSecret);
+}
+
+// A profile reached through a folder link (moved to another disk) is an
+// ordinary machine: with the user's rights everything is collected. Without
+// them only a link the system or the administrators made may lie above a
+// product folder; one a user made (as every link under Wine) is refused.
+TEST_F(ProductFiles, AProfileReachedThroughAFolderLinkIsOrdinary) {
+    TempFolder elsewhere(L"profile link");
+    const std::wstring profile = elsewhere.Path() + L"profile\\";
+    ASSERT_TRUE(vantrel_test::MakeLink(profile, root_.Path()));
+    const TProductFolders folders = {profile + kInstall, profile + L"Roaming", profile + kUpdater};
+    CollectProductFiles(folders, Work(), TUserRights::OwnAreTheUsers());
+    ExpectCopies(ExpectedCopies(true));
+    RemoveTree(Work());
+    CollectProductFiles(folders, Work(), TUserRights());
+    EXPECT_FALSE(DirectoryExists(Work()));
+    vantrel_test::RemoveLink(profile);
+}
+
+// Reads meant to run with the user's rights never run with the run's own
+// when acting as the user fails: a token that cannot be used reads nothing.
+TEST_F(ProductFiles, ReadsWithAnUnusableUserTokenTakeNothing) {
+    HANDLE own = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own));
+    ScopedKernelHandle hold(own);
+    for (bool usable : {true, false}) {
+        SCOPED_TRACE(usable ? "usable token" : "token without impersonation access");
+        ScopedKernelHandle token;
+        ASSERT_TRUE(::DuplicateTokenEx(own, TOKEN_QUERY | (usable ? TOKEN_IMPERSONATE : 0), nullptr,
+                                       SecurityImpersonation, TokenImpersonation, token.Receive()));
+        RemoveTree(Work());
+        CollectProductFiles(Folders(true), Work(), TUserRights::FromToken(std::move(token)));
+        EXPECT_EQ(Copies(Work()).empty(), !usable);
+        HANDLE thread_token = nullptr;
+        EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &thread_token));  // reverted
+    }
+}
+
+// Names the plain Win32 forms get wrong are collected under their own names
+// with their own bytes, and the working folder goes afterwards.
+TEST_F(ProductFiles, HostileNamesAreCollectedExactlyAndCleanedUp) {
+    const std::wstring database = ExtendedLengthPath(Root(kVnt) + L"DataBase\\");
+    const std::wstring long_name = std::wstring(200, L'l') + L".db";
+    const std::vector<std::wstring> names = {L"dup.log.", L"dup.log", L"trailing ", L"con.log", L"nul",
+                                             L"\u00e9t\u00e9 \u65e5\u672c.db", long_name};
+    for (const auto& name : names) WriteFileBytes(database + name, "bytes of " + EncodeUtf8(name));
+    CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
+    const std::map<std::wstring, std::string> copies = Copies(Work());
+    for (const auto& name : names) {
+        SCOPED_TRACE(Printable(name));
+        auto found = copies.find(L"AppData\\DataBase\\" + name);
+        ASSERT_NE(found, copies.end());
+        EXPECT_EQ(found->second, "bytes of " + EncodeUtf8(name));
+    }
+    EXPECT_GT((ExtendedLengthPath(Work()) + L"AppData\\DataBase\\" + long_name).size(), 260u);
+    EXPECT_TRUE(DeleteDirTree(Work()));
+    EXPECT_FALSE(DirectoryExists(ExtendedLengthPath(Work())));
 }
 
 // The collection looks at the native system folder, not at the 32-bit one

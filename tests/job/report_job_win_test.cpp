@@ -3,11 +3,18 @@
 #include "job/geninfo_protocol.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
+#include "platform/folders_win.h"
+#include "platform/handles_win.h"
 #include "platform/text.h"
+#include "support/test_support.h"
 #include "support/test_support_win.h"
+#include "support/zip_reader.h"
+#include "zip/zip_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -49,8 +56,9 @@ private:
     HWND window_ = nullptr;
 };
 
-// Runs each test with a private temporary folder (TMP/TEMP) and target, so
-// the job's working folder and archive live in a place of the test's own.
+// Runs each test with a private temporary folder (TMP/TEMP) and target; the
+// run's area is made in a folder of the test's own, as for an unelevated run
+// unless a test says otherwise.
 class ReportJob : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,6 +68,8 @@ protected:
         ::SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
         FormHandle = recorder_.Handle();
         TargetFile = target_.Path() + L"Vantrel_Debug_Info.zip";
+        places_.Elevated = false;
+        places_.UserTemp = temp_.Path();
     }
     void TearDown() override {
         FormHandle = nullptr;
@@ -72,11 +82,11 @@ protected:
         return buffer;
     }
 
-    std::wstring WorkDir() const { return temp_.Path() + L"GetInfoDir\\"; }
-    std::wstring Archive() const { return temp_.Path() + L"Vantrelt_Debug_Info.zip"; }
+    void Run(const TReportStages& stages) { RunReportAndNotify(stages, places_); }
 
     // Stages that each leave a trace, and a packer that writes a stand-in
-    // archive holding the text report.
+    // archive holding the text report; the working folder and archive path
+    // the job handed over are kept.
     TReportStages RecordingStages() {
         TReportStages stages;
         stages.AddSystemOverview = [this](TStringList& lines) { Trace(L"overview", lines); };
@@ -91,16 +101,23 @@ protected:
             EXPECT_TRUE(banner);
             Trace(L"installed", lines);
         };
-        stages.CaptureAppleLibraries = [this]() { calls_.push_back(L"apple"); };
+        stages.CaptureAppleLibraries = [this](const std::wstring& work) {
+            work_dir_ = work;
+            calls_.push_back(L"apple");
+        };
         stages.SaveSystemInfo = [this](const std::wstring& work) {
-            EXPECT_EQ(work, WorkDir());
+            EXPECT_EQ(work, work_dir_);
             calls_.push_back(L"systeminfo");
         };
-        stages.CollectProductFiles = [this](const std::wstring&) { calls_.push_back(L"products"); };
+        stages.CollectProductFiles = [this](const std::wstring& work) {
+            EXPECT_EQ(work, work_dir_);
+            calls_.push_back(L"products");
+        };
         stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
             calls_.push_back(L"zip");
-            EXPECT_EQ(archive, Archive());
-            WriteFileBytes(archive, ReadFileBytes(work + L"Vantrel_Debug_Info.txt"));
+            archive_ = archive;
+            archive_bytes_ = ReadFileBytes(work + L"Vantrel_Debug_Info.txt");
+            WriteFileBytes(archive, archive_bytes_);
             return 1;
         };
         return stages;
@@ -119,26 +136,47 @@ protected:
         return expected;
     }
 
+    // The target's folder holds the target alone (no part file stays).
+    void ExpectOnlyTheTarget() const {
+        EXPECT_EQ(vantrel_test::TreeOf(target_.Path()), std::vector<std::wstring>{L"Vantrel_Debug_Info.zip"});
+    }
+
+    // Made before SetUp points TMP at temp_, so they lie outside it.
     TempFolder temp_{L"job"};
     TempFolder target_{L"target"};
+    TempFolder outside_{L"outside"};
+    TempFolder windows_temp_{L"windows temp"};
     RecordingWindow recorder_;
+    TWorkAreaPlaces places_;
     std::vector<std::wstring> calls_;
+    std::wstring work_dir_;
+    std::wstring archive_;
+    std::string archive_bytes_;
     std::wstring saved_tmp_;
     std::wstring saved_temp_;
 };
 
 TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
-    RunReportAndNotify(RecordingStages());
+    Run(RecordingStages());
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
     const std::vector<std::wstring> order = {L"overview", L"processes",  L"services", L"autoruns", L"installdir",
                                              L"installed", L"apple",     L"systeminfo", L"products", L"zip"};
     EXPECT_EQ(calls_, order);
-    EXPECT_FALSE(DirectoryExists(WorkDir()));
+    // The working folder and the archive were in one new area of the run:
+    // "GetInfoDir." and 32 random digits, the working folder "GetInfoDir\"
+    // inside, the archive beside it. Nothing of the run is left.
+    const std::wstring area = ExtractFilePath(ExcludeTrailingBackslash(work_dir_));
+    EXPECT_EQ(ExtractFilePath(ExcludeTrailingBackslash(area)), temp_.Path());
+    EXPECT_EQ(ExtractFileName(ExcludeTrailingBackslash(area)).size(), std::wstring(L"GetInfoDir.").size() + 32);
+    EXPECT_EQ(ExtractFileName(ExcludeTrailingBackslash(work_dir_)), L"GetInfoDir");
+    EXPECT_EQ(archive_, area + L"Vantrelt_Debug_Info.zip");
+    EXPECT_EQ(vantrel_test::TreeOf(temp_.Path()), std::vector<std::wstring>{});
 
-    // The target is a byte copy of the archive, which stays in the temporary folder.
+    // The target is a byte copy of the archive.
     std::string report = ReadFileBytes(TargetFile);
-    EXPECT_EQ(report, ReadFileBytes(Archive()));
+    EXPECT_EQ(report, archive_bytes_);
+    ExpectOnlyTheTarget();
     ASSERT_GE(report.size(), 2u);
     EXPECT_EQ(report.substr(0, 2), std::string("\xFF\xFE", 2));
     std::wstring text = DecodeUtf16Le(report.substr(2));
@@ -153,36 +191,38 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
 }
 
 TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
-    // An archive of an earlier run must not reach the target.
-    WriteFileBytes(Archive(), "old archive");
     TReportStages stages = RecordingStages();
     stages.AddProcesses = [this](TStringList&) {
         calls_.push_back(L"processes");
         throw EToolError("process query failed");
     };
 
-    RunReportAndNotify(stages);
+    Run(stages);
 
     EXPECT_EQ(recorder_.Messages, Steps({1}, GENINFO_FAILED));
     EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes"}));
-    EXPECT_FALSE(DirectoryExists(WorkDir()));
+    EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
     EXPECT_FALSE(FileExists(TargetFile));
 }
 
 TEST_F(ReportJob, FailedPackingLeavesNoTarget) {
     TReportStages stages = RecordingStages();
     stages.ZipFolder = [](const std::wstring&, const std::wstring&) -> int { throw EToolError("error"); };
-
-    EXPECT_EQ(GenInfo(stages), Archive());  // the path was known before packing failed
+    {
+        TRunArea area(places_);
+        ASSERT_TRUE(area.Ready());
+        EXPECT_EQ(GenInfo(stages, area), area.ArchivePath());  // the path was known before packing failed
+        EXPECT_FALSE(DirectoryExists(area.WorkDir()));
+    }
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6}, GENINFO_START));
-    EXPECT_FALSE(DirectoryExists(WorkDir()));
+    EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
 }
 
 TEST_F(ReportJob, AFailingAutorunsSectionIsSkippedAlone) {
     TReportStages stages = RecordingStages();
     stages.BuildAutoruns = []() -> TStringList { throw EToolError("Invalid data type for 'x'"); };
 
-    RunReportAndNotify(stages);
+    Run(stages);
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
     std::wstring text = DecodeUtf16Le(ReadFileBytes(TargetFile).substr(2));
@@ -190,17 +230,32 @@ TEST_F(ReportJob, AFailingAutorunsSectionIsSkippedAlone) {
     EXPECT_NE(text.find(L"services line\r\ninstalled line"), std::wstring::npos);
 }
 
-TEST_F(ReportJob, AnOldWorkingFolderIsEmptiedBeforeTheFirstStage) {
-    WriteFileBytes(WorkDir() + L"stale.txt", "x");
-    WriteFileBytes(WorkDir() + L"sub\\deeper\\stale.bin", "y");
+// What an earlier run or another program left in the temporary folder, held
+// open or not, is neither reused, nor emptied, nor packed: each run starts in
+// an empty area of its own.
+TEST_F(ReportJob, LeftoversOfEarlierRunsAreNeitherUsedNorTouched) {
+    WriteFileBytes(temp_.Path() + L"GetInfoDir\\AppData\\core.ini", "stale copy");
+    WriteFileBytes(temp_.Path() + L"Vantrelt_Debug_Info.zip", "stale archive");
+    vantrel::ScopedFileHandle held(::CreateFileW((temp_.Path() + L"GetInfoDir\\AppData\\core.ini").c_str(),
+                                                 GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    vantrel::ScopedFileHandle viewer(::CreateFileW((temp_.Path() + L"Vantrelt_Debug_Info.zip").c_str(), GENERIC_READ,
+                                                   0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Valid() && viewer.Valid());
     TReportStages stages = RecordingStages();
-    stages.AddSystemOverview = [this](TStringList&) {
-        EXPECT_TRUE(DirectoryExists(WorkDir()));
-        EXPECT_FALSE(FileExists(WorkDir() + L"stale.txt"));
-        EXPECT_FALSE(DirectoryExists(WorkDir() + L"sub"));
+    stages.CollectProductFiles = [this](const std::wstring& work) {
+        EXPECT_EQ(vantrel_test::TreeOf(work), std::vector<std::wstring>{L"Vantrel_Debug_Info.txt"});
     };
-    RunReportAndNotify(stages);
+
+    Run(stages);
+
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);  // this run's archive, not the stale one
+    held.Reset();
+    viewer.Reset();
+    EXPECT_EQ(vantrel_test::TreeOf(temp_.Path()),
+              (std::vector<std::wstring>{L"GetInfoDir\\", L"GetInfoDir\\AppData\\", L"GetInfoDir\\AppData\\core.ini",
+                                         L"Vantrelt_Debug_Info.zip"}));
+    EXPECT_EQ(ReadFileBytes(temp_.Path() + L"Vantrelt_Debug_Info.zip"), "stale archive");
 }
 
 TEST_F(ReportJob, NoArchiveMeansFailedAndAnOldTargetStays) {
@@ -208,7 +263,7 @@ TEST_F(ReportJob, NoArchiveMeansFailedAndAnOldTargetStays) {
     TReportStages stages = RecordingStages();
     stages.ZipFolder = nullptr;  // nothing packs
 
-    RunReportAndNotify(stages);
+    Run(stages);
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_FAILED));
     EXPECT_EQ(ReadFileBytes(TargetFile), "kept");
@@ -216,10 +271,10 @@ TEST_F(ReportJob, NoArchiveMeansFailedAndAnOldTargetStays) {
 
 TEST_F(ReportJob, AnOldTargetIsReplacedOnlyByACompleteCopy) {
     WriteFileBytes(TargetFile, "old");
-    RunReportAndNotify(RecordingStages());
+    Run(RecordingStages());
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
-    EXPECT_EQ(ReadFileBytes(TargetFile), ReadFileBytes(Archive()));
-    EXPECT_FALSE(FileExists(TargetFile + L".part"));
+    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+    ExpectOnlyTheTarget();
 
     // A target that cannot be replaced (held open by another program) keeps
     // its content, and no partial copy stays.
@@ -227,36 +282,191 @@ TEST_F(ReportJob, AnOldTargetIsReplacedOnlyByACompleteCopy) {
     WriteFileBytes(TargetFile, "kept");
     HANDLE held = ::CreateFileW(TargetFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    RunReportAndNotify(RecordingStages());
+    Run(RecordingStages());
     ::CloseHandle(held);
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_FAILED, 0));
     EXPECT_EQ(ReadFileBytes(TargetFile), "kept");
-    EXPECT_FALSE(FileExists(TargetFile + L".part"));
+    ExpectOnlyTheTarget();
 
     // The worker is back to its own rights afterwards.
     HANDLE token = nullptr;
     EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
 }
 
-TEST_F(ReportJob, UnwritableTemporaryFolderFallsBackToTheProgramFolder) {
-    // A temporary folder that cannot hold "GetInfoDir": a file of that name is in the way.
-    WriteFileBytes(temp_.Path() + L"GetInfoDir", "blocks the folder");
-    const std::wstring fallback = GetModuleDir() + L"GetInfoDir\\";
-    vantrel_test::RemoveTree(fallback);
-    ::CreateDirectoryW(fallback.c_str(), nullptr);
-    WriteFileBytes(fallback + L"kept-before-run.txt", "the fallback is neither emptied nor created");
-
-    std::wstring seen;
-    TReportStages stages = RecordingStages();
-    stages.SaveSystemInfo = [&seen](const std::wstring& work) { seen = work; };
-    stages.AddSystemOverview = [&fallback](TStringList&) {
-        EXPECT_TRUE(FileExists(fallback + L"kept-before-run.txt"));
-    };
-    RunReportAndNotify(stages);
-
-    EXPECT_EQ(seen, fallback);
+TEST_F(ReportJob, WithoutATemporaryFolderTheAreaIsMadeInTheToolsFolder) {
+    TempFolder program(L"program");
+    places_.UserTemp = temp_.Path() + L"missing\\";
+    places_.ProgramDir = program.Path();
+    Run(RecordingStages());
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
-    EXPECT_FALSE(DirectoryExists(fallback));  // the clean-up removes it like any working folder
+    EXPECT_EQ(ExtractFilePath(ExcludeTrailingBackslash(ExtractFilePath(ExcludeTrailingBackslash(work_dir_)))),
+              program.Path());
+    EXPECT_TRUE(vantrel_test::TreeOf(program.Path()).empty());
+}
+
+// Ordinary machines: a temporary folder reached through a folder link, on a
+// drive letter mapped to another folder, with blanks, non-ASCII letters and
+// the characters "&", "!" and "%" in its path. Each run saves its archive
+// and leaves nothing behind.
+TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
+    const std::wstring real = temp_.Path() + L"real temp\\";
+    ASSERT_TRUE(::CreateDirectoryW(ExcludeTrailingBackslash(real).c_str(), nullptr));
+    ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"linked temp", real));
+    ASSERT_TRUE(vantrel_test::MapDriveLetter(L'Q', real));
+    const std::vector<std::wstring> temps = {
+        temp_.Path() + L"linked temp\\",
+        L"Q:\\",
+        temp_.Path() + L"with blanks and \u00e9t\u00e9 \u65e5\u672c\\",
+        temp_.Path() + L"Bob&Ann! 100%TEMP%\\",
+    };
+    for (const std::wstring& temp : temps) {
+        SCOPED_TRACE(vantrel_test::Printable(temp));
+        ::CreateDirectoryW(ExcludeTrailingBackslash(temp).c_str(), nullptr);
+        recorder_.Messages.clear();
+        places_.UserTemp = temp;
+        TReportStages stages = RecordingStages();
+        stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
+            archive_ = archive;
+            const int count = ZipFolder(work, archive);
+            archive_bytes_ = ReadFileBytes(archive);
+            return count;
+        };
+        Run(stages);
+        EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+        EXPECT_TRUE(StartsWith(archive_, temp));
+        EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+        EXPECT_EQ(vantrel_test::InspectZip(archive_bytes_).Entries.size(), 1u);
+        EXPECT_TRUE(vantrel_test::TreeOf(temp).empty());
+    }
+    vantrel_test::UnmapDriveLetter(L'Q');
+    vantrel_test::RemoveLink(temp_.Path() + L"linked temp");
+}
+
+// An elevated run works in the Windows folder's Temp, whatever TEMP says:
+// a TEMP that the user pointed at a folder of someone else's is not touched.
+TEST_F(ReportJob, AnElevatedRunLeavesTheUsersTemporaryFolderAlone) {
+    const TempFolder& windows_temp = windows_temp_;
+    WriteFileBytes(temp_.Path() + L"canary.txt", "canary");
+    places_.Elevated = true;
+    places_.WindowsTemp = ExcludeTrailingBackslash(windows_temp.Path());
+    std::wstring area;
+    TReportStages stages = RecordingStages();
+    stages.AddSystemOverview = [&](TStringList&) {
+        area = vantrel_test::TreeOf(windows_temp.Path()).at(0);  // made before the first stage
+    };
+    Run(stages);
+    EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    EXPECT_EQ(area.substr(0, 11), L"GetInfoDir.");
+    EXPECT_TRUE(StartsWith(work_dir_, windows_temp.Path() + area));
+    EXPECT_EQ(vantrel_test::TreeOf(temp_.Path()), std::vector<std::wstring>{L"canary.txt"});
+    EXPECT_TRUE(vantrel_test::TreeOf(windows_temp.Path()).empty());
+    // Without a Windows folder an elevated run does not fall back to a
+    // folder the user controls: it fails.
+    places_.WindowsTemp.clear();
+    recorder_.Messages.clear();
+    Run(RecordingStages());
+    EXPECT_EQ(recorder_.Messages, Steps({}, GENINFO_FAILED));
+    EXPECT_EQ(vantrel_test::TreeOf(temp_.Path()), std::vector<std::wstring>{L"canary.txt"});
+}
+
+// Links a user planted before the click: at the target's name, in the old
+// working folder's place and at the old archive's name. None is followed;
+// what they point to stays as it was.
+TEST_F(ReportJob, PlantedLinksAreNotFollowed) {
+    const TempFolder& outside = outside_;
+    WriteFileBytes(outside.Path() + L"canary.txt", "canary");
+    WriteFileBytes(outside.Path() + L"folder\\inner.txt", "inner");
+    ASSERT_TRUE(vantrel_test::MakeLink(TargetFile, outside.Path() + L"canary.txt"));
+    ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"GetInfoDir", outside.Path() + L"folder"));
+    ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"Vantrelt_Debug_Info.zip", outside.Path() + L"canary.txt"));
+
+    Run(RecordingStages());
+
+    EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);  // the link at the target's name was replaced
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"folder\\inner.txt"), "inner");
+    EXPECT_EQ(vantrel_test::TreeOf(outside.Path()),
+              (std::vector<std::wstring>{L"canary.txt", L"folder\\", L"folder\\inner.txt"}));
+    vantrel_test::RemoveLink(temp_.Path() + L"Vantrelt_Debug_Info.zip");
+
+    // Non-vacuous: writing the old way, by name, lands in the canary.
+    WriteFileBytes(temp_.Path() + L"unsafe", "");
+    ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"unsafe.zip", outside.Path() + L"canary.txt"));
+    WriteFileBytes(temp_.Path() + L"unsafe.zip", "overwritten");
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"canary.txt"), "overwritten");
+    vantrel_test::RemoveLink(temp_.Path() + L"unsafe.zip");
+}
+
+// The copy to the target with the run's own rights, as for the tool's own
+// folder: a link or a hard link at the target's name is replaced, never
+// written through; a target folder that is a link is refused.
+TEST_F(ReportJob, TheTargetWithTheRunsOwnRightsReplacesLinksAndRefusesALinkedFolder) {
+    const TempFolder& outside = outside_;
+    const std::wstring archive = temp_.Path() + L"archive.zip";
+    WriteFileBytes(archive, "this run's archive");
+    WriteFileBytes(outside.Path() + L"canary.txt", "canary");
+    WriteFileBytes(outside.Path() + L"hard.txt", "hard");
+    for (bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard link at the target" : "link at the target");
+        ASSERT_TRUE(vantrel_test::MakeLink(TargetFile, outside.Path() + (hard ? L"hard.txt" : L"canary.txt"), hard));
+        EXPECT_TRUE(SaveToTargetWithOwnRights(archive, TargetFile));
+        EXPECT_EQ(ReadFileBytes(TargetFile), "this run's archive");
+        ExpectOnlyTheTarget();
+        ::DeleteFileW(TargetFile.c_str());
+    }
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"hard.txt"), "hard");
+
+    const std::wstring linked_folder = target_.Path() + L"linked desktop";
+    ASSERT_TRUE(vantrel_test::MakeLink(linked_folder, outside.Path()));
+    EXPECT_FALSE(SaveToTargetWithOwnRights(archive, linked_folder + L"\\Vantrel_Debug_Info.zip"));
+    EXPECT_EQ(vantrel_test::TreeOf(outside.Path()), (std::vector<std::wstring>{L"canary.txt", L"hard.txt"}));
+    // Non-vacuous: the same through the user's rights (which Wine does not
+    // enforce) follows the folder link, as an unchecked write would.
+    EXPECT_TRUE(SaveToTarget(archive, linked_folder + L"\\Vantrel_Debug_Info.zip"));
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"Vantrel_Debug_Info.zip"), "this run's archive");
+    vantrel_test::RemoveLink(linked_folder);
+}
+
+// No desktop folder: the target is the tool's own folder, written with the
+// run's own rights.
+TEST_F(ReportJob, WithoutADesktopTheToolsFolderGetsTheArchive) {
+    TargetFile = GetModuleDir() + L"Vantrel_Debug_Info.zip";
+    Run(RecordingStages());
+    EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+    ::DeleteFileW(TargetFile.c_str());
+}
+
+// A link swapped in for an entry of the working folder while the job runs
+// (here by the stage before packing) is neither packed nor followed by the
+// clean-up.
+TEST_F(ReportJob, ALinkSwappedIntoTheWorkingFolderIsNeitherPackedNorFollowed) {
+    const TempFolder& outside = outside_;
+    WriteFileBytes(outside.Path() + L"secret\\other-account.txt", "not for the archive");
+    TReportStages stages = RecordingStages();
+    stages.CollectProductFiles = [&](const std::wstring& work) {
+        WriteFileBytes(work + L"AppData\\core.ini", "copy");
+        vantrel_test::RemoveTree(work + L"AppData");
+        ASSERT_TRUE(vantrel_test::MakeLink(work + L"AppData", outside.Path() + L"secret"));
+    };
+    std::vector<std::string> packed;
+    stages.ZipFolder = [&](const std::wstring& work, const std::wstring& archive) {
+        const int count = ZipFolder(work, archive);
+        for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(archive)).Entries) packed.push_back(entry.Name);
+        return count;
+    };
+
+    Run(stages);
+
+    EXPECT_EQ(packed, std::vector<std::string>{"Vantrel_Debug_Info.txt"});
+    EXPECT_EQ(ReadFileBytes(outside.Path() + L"secret\\other-account.txt"), "not for the archive");
+    // The link itself cannot be removed from Windows code under Wine (every
+    // call there acts on what it points to); on Windows it goes with the area.
+    for (const std::wstring& left : vantrel_test::TreeOf(temp_.Path())) {
+        EXPECT_TRUE(EndsWith(left, L"\\") || EndsWith(left, L"AppData")) << vantrel_test::Printable(left);
+    }
 }
 
 // The updater's registration, read in the 32-bit view the product's installer writes.
@@ -304,13 +514,89 @@ TEST_F(UpdaterPath, TheJobKeepsItsFolderWithTrailingBackslash) {
     SetText(exe);
     TReportStages none;
     FormHandle = nullptr;
-    GenInfo(none);
+    TWorkAreaPlaces places;
+    places.UserTemp = folder_.Path();
+    TRunArea area(places);
+    GenInfo(none, area);
     EXPECT_EQ(UpdaterDir, folder_.Path());
 
     DWORD number = 5;
     SetValue(REG_DWORD, &number, sizeof number);
-    GenInfo(none);
+    GenInfo(none, area);
     EXPECT_EQ(UpdaterDir, L"");
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// A fixture program started with its output in `out`; the process handle.
+ScopedKernelHandle StartFixture(const std::wstring& command_line, const std::wstring& out) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    ScopedFileHandle output(::CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION process = {};
+    std::wstring line = command_line;
+    if (!output || !::CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                     &process)) {
+        return ScopedKernelHandle();
+    }
+    ::CloseHandle(process.hThread);
+    return ScopedKernelHandle(process.hProcess);
+}
+
+std::vector<std::wstring> AreasIn(const std::wstring& folder) {
+    std::vector<std::wstring> areas;
+    for (const std::wstring& entry : vantrel_test::TreeOf(folder)) {
+        if (StartsWith(entry, L"GetInfoDir.")) areas.push_back(entry);
+    }
+    return areas;
+}
+
+// Two whole runs started together, and a second apart, each with the tool's
+// own stages and the same target: both end with GENINFO_DONE, the target is
+// one complete archive, and nothing of either run is left. A race is not
+// cleared by one green round, so the pairs are run several times.
+TEST(ConcurrentRuns, BothEndWithCompleteArchivesAndNothingLeft) {
+    const std::wstring jobrun = vantrel_test::FixtureDir() + L"jobrun\\jobrun.exe";
+    TempFolder target(L"concurrent");
+    TempFolder outputs(L"concurrent out");
+    const std::wstring target_file = target.Path() + L"Vantrel_Debug_Info.zip";
+    const std::wstring windows_temp = GetSharedWindowsDir() + L"\\Temp\\";
+    const std::vector<std::wstring> before = AreasIn(windows_temp);
+    for (int round = 0; round < 3; ++round) {
+        for (DWORD delay : {0u, 1000u}) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", second start after " + std::to_string(delay) + " ms");
+            ::DeleteFileW(target_file.c_str());
+            const std::wstring out_a = outputs.Path() + L"a.txt";
+            const std::wstring out_b = outputs.Path() + L"b.txt";
+            ScopedKernelHandle a = StartFixture(L"\"" + jobrun + L"\" \"" + target_file + L"\"", out_a);
+            ::Sleep(delay);
+            ScopedKernelHandle b = StartFixture(L"\"" + jobrun + L"\" \"" + target_file + L"\"", out_b);
+            ASSERT_TRUE(a.Valid() && b.Valid());
+            ASSERT_EQ(::WaitForSingleObject(a.Get(), 600000), WAIT_OBJECT_0);
+            ASSERT_EQ(::WaitForSingleObject(b.Get(), 600000), WAIT_OBJECT_0);
+            for (const std::wstring& out : {out_a, out_b}) {
+                const std::string text = ReadFileBytes(out);
+                EXPECT_NE(text.find("1:7,2:0\""), std::string::npos) << text;  // GENINFO_DONE after the seventh step
+            }
+            std::vector<std::string> members;
+            for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(target_file)).Entries) {
+                members.push_back(entry.Name);
+            }
+            EXPECT_NE(std::find(members.begin(), members.end(), "Vantrel_Debug_Info.txt"), members.end());
+            EXPECT_NE(std::find(members.begin(), members.end(), "SystemInfo.txt"), members.end());
+            EXPECT_EQ(vantrel_test::TreeOf(target.Path()), std::vector<std::wstring>{L"Vantrel_Debug_Info.zip"});
+            EXPECT_EQ(AreasIn(windows_temp), before);
+        }
+    }
 }
 
 }  // namespace

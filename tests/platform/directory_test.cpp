@@ -32,6 +32,7 @@ private:
 TDirEntry File(const wchar_t* name) { return {name, false, false}; }
 TDirEntry Folder(const wchar_t* name) { return {name, true, false}; }
 TDirEntry Link(const wchar_t* name) { return {name, true, true}; }
+TDirEntry FileLink(const wchar_t* name) { return {name, false, true}; }
 
 TEST(WalkFiles, DepthFirstInListingOrder) {
     FakeTree tree;
@@ -58,14 +59,14 @@ TEST(WalkFiles, SvnFoldersAreSkippedInExactCaseOnly) {
     EXPECT_EQ(tree.Listings(L"C:\\I\\.svn\\"), 0);
 }
 
-TEST(WalkFiles, ReparsePointFoldersAreNotEntered) {
+TEST(WalkFiles, LinksAreNeitherEnteredNorListed) {
     // A junction back to the root would repeat the tree without end; one to
     // another drive would wander outside the folder.
     FakeTree tree;
     tree.Add(L"C:\\I\\", {File(L"a.txt"), Link(L"loop"), Link(L"elsewhere"), Folder(L"real")});
     tree.Add(L"C:\\I\\loop\\", {File(L"a.txt"), Link(L"loop"), Link(L"elsewhere"), Folder(L"real")});
     tree.Add(L"C:\\I\\elsewhere\\", {File(L"secret.txt")});
-    tree.Add(L"C:\\I\\real\\", {File(L"r.txt"), Link(L"up")});
+    tree.Add(L"C:\\I\\real\\", {File(L"r.txt"), Link(L"up"), FileLink(L"other-account.txt")});
     TStringList list;
     WalkFiles(L"C:\\I\\", list, std::ref(tree));
     EXPECT_EQ(list, (TStringList{L"C:\\I\\a.txt", L"C:\\I\\real\\r.txt"}));

@@ -1,7 +1,10 @@
 #include "report/installed_files.h"
 
 #include "job/geninfo_protocol.h"
+#include "platform/directory_win.h"
 #include "platform/file_io_win.h"
+#include "platform/impersonation_win.h"
+#include "platform/safe_paths.h"
 #include "platform/registry_rules.h"
 #include "report/registry_sandbox_win.h"
 #include "job/report_job_win.h"
@@ -10,6 +13,8 @@
 #include "support/test_support_win.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace vantrel {
 namespace {
@@ -193,6 +198,44 @@ TEST_F(InstallDirFromRegistry, AnInstallLocationThatIsNotTextRaisesTheRegistryEr
     }
 }
 
+// Each file gets its own digest, names with trailing dots included; a link
+// below the install folder, or the install folder replaced by a link, puts
+// nothing of what it points to in the report.
+TEST(InstalledFiles, OwnDigestPerNameAndNothingThroughLinks) {
+    TempFolder install{L"install links"};
+    TempFolder other{L"install other"};
+    const std::wstring dir = install.Path();
+    Seed(ExtendedLengthPath(dir) + L"dup.log.", "hello");
+    Seed(dir + L"dup.log", "");
+    Seed(other.Path() + L"private\\secret.txt", "hello");
+    Seed(other.Path() + L"secret.txt", "hello");
+    ASSERT_TRUE(vantrel_test::MakeLink(dir + L"linked folder", other.Path() + L"private"));
+    ASSERT_TRUE(vantrel_test::MakeLink(dir + L"linked.txt", other.Path() + L"secret.txt"));
+    const std::vector<std::wstring> expected = {SectionBanner(), Line(L"dup.log", L"", kEmptyMd5, kStamp),
+                                                Line(L"dup.log.", L"", kHelloMd5, kStamp)};
+    for (bool bound_by_user : {false, true}) {
+        SCOPED_TRACE(bound_by_user ? "with the user's rights" : "with the run's own rights");
+        TStringList lines;
+        AddInstalledFiles(lines, dir, true, bound_by_user ? TUserRights::OwnAreTheUsers() : TUserRights());
+        std::sort(lines.begin() + (lines.empty() ? 0 : 1), lines.end());
+        EXPECT_EQ(lines, expected) << Joined(lines);
+    }
+    vantrel_test::RemoveLink(dir + L"linked folder");
+    vantrel_test::RemoveLink(dir + L"linked.txt");
+
+    // The install folder itself a link to the other account's folder.
+    const std::wstring linked_install = other.Path() + L"install";
+    ASSERT_TRUE(vantrel_test::MakeLink(linked_install, other.Path() + L"private"));
+    TStringList lines;
+    AddInstalledFiles(lines, linked_install, true, TUserRights::OwnAreTheUsers());
+    EXPECT_TRUE(lines.empty()) << Joined(lines);
+    // Non-vacuous: the plain walk lists the other account's file.
+    TStringList plain;
+    ListFilesRecursive(linked_install, plain);
+    EXPECT_EQ(plain.size(), 1u);
+    vantrel_test::RemoveLink(linked_install);
+}
+
 // The job with the real install-folder stages and stand-ins for the rest.
 class InstallStagesInTheJob : public InstallDirFromRegistry {
 protected:
@@ -226,7 +269,9 @@ protected:
     TReportStages Stages() {
         TReportStages stages;
         stages.LoadInstallDir = LoadInstallDir;
-        stages.AddInstalledFiles = AddInstalledFiles;
+        stages.AddInstalledFiles = [](TStringList& lines, const std::wstring& folder, bool banner) {
+            AddInstalledFiles(lines, folder, banner);
+        };
         stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
             report_ = DecodeUtf16Le(vantrel_test::ReadFileBytes(work + L"Vantrel_Debug_Info.txt").substr(2));
             WriteFileBytes(archive, "stand-in archive");

@@ -101,9 +101,12 @@ TEST(InventoryJob, ReportHoldsHeaderOverviewAndProcessesInOrderWithTheirSteps) {
         vantrel_test::WriteFileBytes(archive, "stand-in archive");
         return 0;
     };
-    std::wstring archive = GenInfo(stages);
+    TWorkAreaPlaces places;
+    places.UserTemp = temp.Path();
+    TRunArea area(places);
+    std::wstring archive = GenInfo(stages, area);
     ASSERT_FALSE(archive.empty());
-    ::DeleteFileW(archive.c_str());
+    EXPECT_TRUE(area.Remove());
 
     ASSERT_GE(g_messages.size(), 3u);
     EXPECT_EQ(g_messages[0], std::make_pair(WPARAM{GENINFO_START}, LPARAM{kGenInfoProgressMax}));

@@ -67,6 +67,8 @@ TEST(SaveSystemInfo, CommandWithoutOutputGivesTheHeaderOnly) {
     WIN32_FIND_DATAW data;
     ScopedFindHandle left(::FindFirstFileW((temp.Path() + L"*.txt").c_str(), &data));
     EXPECT_FALSE(left.Valid()) << "raw output left in the temporary folder";
+    // The raw output lived in the working folder and is gone from it too.
+    EXPECT_EQ(vantrel_test::TreeOf(work.Path()), std::vector<std::wstring>{L"SystemInfo.txt"});
 }
 
 }  // namespace

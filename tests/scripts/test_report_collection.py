@@ -132,7 +132,9 @@ class ReportCollection(PrivatePrefixCase):
         with zipfile.ZipFile(desktop) as archive:
             zipcheck.check_readers(desktop, len(archive.namelist()))
         temp = winebed.temp_dir(self.prefix)
-        self.assertFalse(os.path.exists(os.path.join(temp, product.WORK_FOLDER)))
+        windows_temp = os.path.join(winebed.drive_c(self.prefix), "windows", "temp")
+        for folder in (temp, windows_temp):
+            self.assertEqual([n for n in os.listdir(folder) if n.startswith(product.WORK_FOLDER)], [], folder)
         self.assertEqual([n for n in os.listdir(temp) if n.startswith("SystemInfo_")], [])
 
     def test_2_progress_steps_arrive_in_order(self):

@@ -50,7 +50,10 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 void RemoveTree(const std::wstring& path) {
+    // Extended-length, so that names with trailing dots or spaces, device
+    // names and long paths go too.
     std::wstring dir = vantrel::ExcludeTrailingBackslash(path);
+    if (dir.size() > 2 && dir[1] == L':') dir = L"\\\\?\\" + dir;
     WIN32_FIND_DATAW data;
     vantrel::ScopedFindHandle find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
     if (find) {
@@ -58,6 +61,10 @@ void RemoveTree(const std::wstring& path) {
             std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
             std::wstring child = dir + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                RemoveLink(child);  // the link, never what it points to
+                continue;
+            }
             ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
             else ::DeleteFileW(child.c_str());
@@ -89,6 +96,123 @@ std::wstring UniqueSuffix() {
     static unsigned counter = 0;
     return vantrel::DecimalText(static_cast<std::uint32_t>(::GetCurrentProcessId())) + L"_" +
            vantrel::DecimalText(static_cast<std::uint32_t>(++counter));
+}
+
+namespace {
+
+std::string UnixName(const std::wstring& path) {
+    using UnixNameFn = char*(CDECL*)(LPCWSTR);
+    static const auto unix_name =
+        reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
+                                                                                   "wine_get_unix_file_name")));
+    if (unix_name == nullptr) return std::string();
+    char* name = unix_name(path.c_str());
+    if (name == nullptr) return std::string();
+    std::string result(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+}
+
+}  // namespace
+
+namespace {
+
+bool RunUnix(std::wstring command) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    ::WaitForSingleObject(process.hProcess, 30000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+std::wstring Quoted(const std::string& unix_path) { return L"\"" + vantrel::DecodeUtf8(unix_path) + L"\""; }
+
+}  // namespace
+
+bool RemoveLink(const std::wstring& link) {
+    const std::wstring bare_link = vantrel::ExcludeTrailingBackslash(link);
+    const std::string unix_link = UnixName(bare_link);
+    if (unix_link.empty() || !RunUnix(L"/bin/rm -f " + Quoted(unix_link))) return false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (::GetFileAttributesW(bare_link.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+bool MakeLink(const std::wstring& link, const std::wstring& target, bool hard) {
+    const std::wstring bare_link = vantrel::ExcludeTrailingBackslash(link);
+    const std::string unix_link = UnixName(bare_link);
+    const std::string unix_target = UnixName(vantrel::ExcludeTrailingBackslash(target));
+    if (unix_link.empty() || unix_target.empty()) return false;
+    if (!RunUnix(L"/bin/ln " + std::wstring(hard ? L"" : L"-s ") + Quoted(unix_target) + L" " + Quoted(unix_link))) {
+        return false;
+    }
+    // The Unix program may end after Wine says it has; wait until the link
+    // shows (Wine lists a link to a folder as a reparse point and hides a
+    // dangling one).
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        WIN32_FIND_DATAW data;
+        vantrel::ScopedFindHandle find(::FindFirstFileW(bare_link.c_str(), &data));
+        if (find) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+namespace {
+
+// The prefix's folder of drive letters, from where drive C: lies.
+std::string DriveLetterFolder() {
+    std::string c = UnixName(L"C:\\");
+    while (!c.empty() && c.back() == '/') c.pop_back();
+    const std::size_t slash = c.rfind('/');
+    return slash == std::string::npos ? std::string() : c.substr(0, slash);
+}
+
+}  // namespace
+
+bool MapDriveLetter(wchar_t letter, const std::wstring& folder) {
+    const std::string letters = DriveLetterFolder();
+    const std::string target = UnixName(vantrel::ExcludeTrailingBackslash(folder));
+    if (letters.empty() || target.empty()) return false;
+    const std::string drive = letters + "/" + static_cast<char>(letter | 0x20) + ":";
+    if (!RunUnix(L"/bin/ln -sfn " + Quoted(target) + L" " + Quoted(drive))) return false;
+    const std::wstring root = std::wstring(1, letter) + L":\\";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+bool UnmapDriveLetter(wchar_t letter) {
+    const std::string letters = DriveLetterFolder();
+    return !letters.empty() &&
+           RunUnix(L"/bin/rm -f " + Quoted(letters + "/" + static_cast<char>(letter | 0x20) + ":"));
+}
+
+std::vector<std::wstring> TreeOf(const std::wstring& folder) {
+    std::vector<std::wstring> tree;
+    WIN32_FIND_DATAW data;
+    vantrel::ScopedFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find) return tree;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const bool entered = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                             !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        tree.push_back(name + (entered ? L"\\" : L""));
+        if (entered) {
+            for (const std::wstring& child : TreeOf(folder + name + L"\\")) tree.push_back(name + L"\\" + child);
+        }
+    } while (::FindNextFileW(find.Get(), &data));
+    return tree;
 }
 
 }  // namespace vantrel_test

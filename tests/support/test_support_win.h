@@ -4,6 +4,7 @@
 #include "platform/win.h"
 
 #include <string>
+#include <vector>
 
 namespace vantrel_test {
 
@@ -34,5 +35,20 @@ std::wstring FixtureDir();
 std::wstring UnixToWindowsPath(const std::string& unix_path);
 // A unique name part for keys and folders of one test run.
 std::wstring UniqueSuffix();
+// Makes `link` a link to `target` the way a user of the machine could, from
+// the Unix side under Wine (Windows programs there cannot make links): a
+// symbolic link, which Wine shows as a junction for a folder and not at all
+// for a file, or with `hard` a second name of the file. True when it exists.
+bool MakeLink(const std::wstring& link, const std::wstring& target, bool hard = false);
+// Removes the link `link` itself (from the Unix side, where Wine's own
+// calls would act on what it points to).
+bool RemoveLink(const std::wstring& link);
+// Maps drive `letter` to `folder` as another volume would be (in the
+// prefix's folder of drive letters, from the Unix side), and removes it.
+bool MapDriveLetter(wchar_t letter, const std::wstring& folder);
+bool UnmapDriveLetter(wchar_t letter);
+// Every file and folder below `folder` (with a trailing backslash), as paths
+// relative to it, folders with a trailing backslash; links are not entered.
+std::vector<std::wstring> TreeOf(const std::wstring& folder);
 
 }  // namespace vantrel_test
