@@ -79,7 +79,7 @@ class Imports(unittest.TestCase):
                      "WTSQuerySessionInformationW", "SetDefaultDllDirectories"):
             self.assertIn(name, names)
         self.assertEqual({module for module, _ in rows}, {"Kernel32", "Ntdll", "User32", "Psapi", "Version",
-                                                          "Wtsapi32"})
+                                                          "Wtsapi32", "Advapi32"})
 
     def test_only_known_system_dlls_and_nothing_from_the_table(self):
         table = imports(EXE)
