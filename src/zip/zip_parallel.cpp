@@ -116,6 +116,10 @@ private:
     void ThrowIfFailed(const TJob& job) const;
     void StopAndJoin();
 
+    // The caller holds the lock.
+    static std::vector<char> TakeSpare(std::vector<std::vector<char>>& spares);
+    void KeepSpare(std::vector<std::vector<char>>& spares, std::vector<char>& buffer);
+
     void WakeWriter() { sync_.Wake(0); }
     void WakeWorkers() {
         for (unsigned party = 1; party <= threads_; ++party) sync_.Wake(party);
@@ -135,6 +139,11 @@ private:
     std::size_t next_ = 0;                     // the next file to claim
     std::size_t current_ = 0;                  // the file being written
     std::size_t buffered_ = 0;                 // bytes held in the chunks and pieces of all jobs
+    // Buffers of pieces done with, for the next pieces: a large block
+    // allocated afresh for every piece costs the system a mapping and page
+    // faults each time.
+    std::vector<std::vector<char>> spare_inputs_;
+    std::vector<std::vector<char>> spare_outputs_;
     bool stop_ = false;
     std::exception_ptr failure_;               // a compressing thread ended early
 };
@@ -323,6 +332,7 @@ bool TParallelPacker::MayRead(std::size_t index, const TJob& job) const {
 bool TParallelPacker::CutStep(std::size_t index, TPieceCutter& cutter, unsigned party) {
     TPieceSlot* slot = nullptr;
     std::size_t slot_index = 0;
+    TMemberPiece piece;
     {
         TSyncLock lock(sync_);
         TJob& job = *jobs_[index];
@@ -332,7 +342,10 @@ bool TParallelPacker::CutStep(std::size_t index, TPieceCutter& cutter, unsigned 
                 EndCut(index);
                 return false;
             }
-            if (MayRead(index, job)) break;
+            if (MayRead(index, job)) {
+                piece.Data = TakeSpare(spare_inputs_);
+                break;
+            }
             if (job.AllRead && !HasReadyPiece(job)) {
                 EndCut(index);
                 return false;
@@ -350,7 +363,6 @@ bool TParallelPacker::CutStep(std::size_t index, TPieceCutter& cutter, unsigned 
         DeflateSlot(slot_index, *slot);
         return true;
     }
-    TMemberPiece piece;
     cutter.Next(piece);
     TSyncLock lock(sync_);
     TJob& job = *jobs_[index];
@@ -381,6 +393,11 @@ void TParallelPacker::DeflateSlot(std::size_t index, TPieceSlot& slot) {
     // The slot is this thread's while it is Deflating: no one else touches
     // its piece, and the writer removes only deflated slots.
     std::vector<char> output;
+    {
+        TSyncLock lock(sync_);
+        output = TakeSpare(spare_outputs_);
+    }
+    output.clear();
     std::exception_ptr error;
     try {
         TVectorSink sink(output);
@@ -402,10 +419,24 @@ void TParallelPacker::DeflateSlot(std::size_t index, TPieceSlot& slot) {
     buffered_ = buffered_ - slot.Held + output.size();
     slot.Held = output.size();
     slot.Output = std::move(output);
-    std::vector<char>().swap(slot.Piece.Data);
+    KeepSpare(spare_inputs_, slot.Piece.Data);
     std::vector<char>().swap(slot.Piece.Dictionary);
     slot.State = TPieceState::Deflated;
     if (index == current_) WakeWriter();
+}
+
+std::vector<char> TParallelPacker::TakeSpare(std::vector<std::vector<char>>& spares) {
+    std::vector<char> buffer;
+    if (!spares.empty()) {
+        buffer.swap(spares.back());
+        spares.pop_back();
+    }
+    return buffer;
+}
+
+void TParallelPacker::KeepSpare(std::vector<std::vector<char>>& spares, std::vector<char>& buffer) {
+    if (buffer.capacity() > 0 && spares.size() <= threads_) spares.push_back(std::move(buffer));
+    std::vector<char>().swap(buffer);
 }
 
 void TParallelPacker::WriteAll(TArchiveBuilder& builder) {
@@ -469,10 +500,11 @@ TPackedData TParallelPacker::WriteWhole(std::size_t index, TArchiveBuilder& buil
 TPackedData TParallelPacker::WriteCut(std::size_t index, TArchiveBuilder& builder) {
     std::uint64_t written = 0;
     bool last = false;
+    std::vector<char> output;
     while (!last) {
-        std::vector<char> output;
         {
             TSyncLock lock(sync_);
+            KeepSpare(spare_outputs_, output);
             TJob& job = *jobs_[index];
             while (!failure_ && job.State != TJobState::Failed &&
                    (job.Pieces.empty() || job.Pieces.front().State != TPieceState::Deflated)) {
@@ -491,6 +523,7 @@ TPackedData TParallelPacker::WriteCut(std::size_t index, TArchiveBuilder& builde
     }
     // The reading thread may still be looking at the job.
     TSyncLock lock(sync_);
+    KeepSpare(spare_outputs_, output);
     const TJob& job = *jobs_[index];
     while (!failure_ && job.State != TJobState::Failed && job.Cutting) sync_.Sleep(0);
     ThrowIfFailed(job);
