@@ -13,8 +13,8 @@ median of the per-pair ratios. Targets: native digest >= 0.9x md5sum's
 throughput; FileMD5 under Wine >= 0.9x the read loop's.
 
 Usage: bench/md5_bench.py [--corpus DIR] [--runs N] [--passes P]
-The corpus is built with make_corpus.sh (VANTREL_MAKE_CORPUS, default
-/work/shared/bench/make_corpus.sh) when DIR does not exist yet.
+Without --corpus, the project's corpus (bench/make_corpus.py, made in
+build/bench/corpus on first use).
 """
 import argparse
 import os
@@ -27,6 +27,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import winebed  # noqa: E402
+import make_corpus  # noqa: E402  (beside this script)
 
 OUT = os.path.join(ROOT, "build", "bench")
 MB = 1e6
@@ -46,13 +47,6 @@ def build_programs():
         "-static", "-I", os.path.join(ROOT, "src"), "-o", exe] + src +
        [os.path.join(ROOT, "src", "platform", name) for name in ("md5_win.cpp", "file_io_win.cpp", "text.cpp")])
     return native, exe
-
-
-def ensure_corpus(corpus):
-    if os.path.isdir(corpus) and os.listdir(corpus):
-        return
-    script = os.environ.get("VANTREL_MAKE_CORPUS", "/work/shared/bench/make_corpus.sh")
-    sh(["bash", script, corpus])
 
 
 def files_below(*dirs):
@@ -148,12 +142,12 @@ def wine_bench(exe, corpus, runs, passes):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--corpus", default=os.path.join(OUT, "corpus"))
+    parser.add_argument("--corpus", help="the folder to digest (default: the project's corpus)")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--passes", type=int, default=4, help="passes over the install-like folder per Wine run")
     parser.add_argument("--repeat", type=int, default=3, help="times each corpus file is named per native run")
     args = parser.parse_args()
-    ensure_corpus(args.corpus)
+    args.corpus = args.corpus or make_corpus.ensure_corpus()
     native, exe = build_programs()
     native_ratio = native_bench(native, args.corpus, args.runs, args.repeat)
     _, inner = wine_bench(exe, args.corpus, args.runs, args.passes)

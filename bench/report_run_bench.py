@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A whole report run on a seeded product, and where its time goes.
 
-A private Wine prefix is seeded from the benchmark corpus (make_corpus.sh):
+A private Wine prefix is seeded from the benchmark corpus (bench/make_corpus.py):
 its AppPath tree becomes the install folder (with the uninstall entry), its
 Updater tree the registered updater's folder, its AppData tree the roaming
 product data, its iTunesDll folder the Apple support libraries. Then, in
@@ -32,6 +32,7 @@ import product  # noqa: E402
 import tooldriver  # noqa: E402
 import winebed  # noqa: E402
 import xdisplay  # noqa: E402
+import make_corpus  # noqa: E402  (beside this script)
 
 BUILD = os.path.join(ROOT, "build")
 EXE = os.path.join(BUILD, "win", "VantrelInfoHelpV2.exe")
@@ -39,7 +40,6 @@ FIXTURES = os.path.join(BUILD, "wintest", "tests", "fixtures")
 GUIPROBE = os.path.join(FIXTURES, "guiprobe", "guiprobe.exe")
 JOBRUN = os.path.join(FIXTURES, "jobrun", "jobrun.exe")
 WORK = os.path.join(BUILD, "bench", "report_run")
-MAKE_CORPUS = os.environ.get("VANTREL_MAKE_CORPUS", "/work/shared/bench/make_corpus.sh")
 
 
 def seed(prefix, corpus):
@@ -74,10 +74,9 @@ def stage_times(prefix):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--corpus", default=os.path.join(BUILD, "bench", "corpus"))
+    parser.add_argument("--corpus", help="the folder to seed from (default: the project's corpus)")
     options = parser.parse_args()
-    if not os.path.isdir(options.corpus):
-        subprocess.run([MAKE_CORPUS, options.corpus], check=True)
+    options.corpus = options.corpus or make_corpus.ensure_corpus()
 
     os.makedirs(WORK, exist_ok=True)
     prefix = winebed.fresh(winebed.ensure_template(os.path.join(BUILD, "wintest", "wine", "template")),

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds the three trees below build/:
-#   build/native   pure code and its tests, host g++ with ASan and UBSan
-#   build/win      the product, VantrelInfoHelpV2.exe (mingw-w64 win32)
-#   build/wintest  Windows tests and fixtures (mingw-w64 posix), run under Wine
-# Usage: scripts/build.sh [TREE[:TARGET] ...]   (default: all three, whole)
+# Configures and builds the four trees below build/:
+#   build/native       pure code and its tests, host g++ with ASan and UBSan
+#   build/native-tsan  the same with ThreadSanitizer (the parallel packer)
+#   build/win          the product, VantrelInfoHelpV2.exe (mingw-w64 win32)
+#   build/wintest      Windows tests and fixtures (mingw-w64 posix), run under Wine
+# Usage: scripts/build.sh [TREE[:TARGET] ...]   (default: all four, whole)
 #   TREE:TARGET builds only that target of the tree, e.g. wintest:fixture_guiprobe.
 # VANTREL_CMAKE_ARGS adds options to every tree's configuration. A tree is
 # configured anew whenever its options (or its toolchain file) differ from
@@ -14,7 +15,7 @@ build=${VANTREL_BUILD_DIR:-$root/build}
 jobs=${VANTREL_JOBS:-$(nproc)}
 read -r -a extra_args <<< "${VANTREL_CMAKE_ARGS:-}"
 trees=("$@")
-[ ${#trees[@]} -eq 0 ] && trees=(native win wintest)
+[ ${#trees[@]} -eq 0 ] && trees=(native native-tsan win wintest)
 toolchain=$root/cmake/mingw-i686.cmake
 
 configure() {  # dir, args...
@@ -46,6 +47,8 @@ for entry in "${trees[@]}"; do
   case $tree in
     native)
       configure "$build/native" -DVANTREL_TESTS=ON ;;
+    native-tsan)
+      configure "$build/native-tsan" -DVANTREL_TESTS=ON -DVANTREL_TSAN=ON ;;
     win)
       configure "$build/win" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVANTREL_MINGW_THREADS=win32 ;;
     wintest)

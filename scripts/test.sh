@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds every configuration
-# and runs every test (native with sanitizers, then everything under Wine,
-# the slow group included). Extra arguments go to the Wine ctest run, for
-# example -R zip or -LE slow.
+# and runs every test (native with ASan and UBSan, native again with TSan,
+# then everything under Wine, the slow group included). Extra arguments go
+# to the Wine ctest run, for example -R zip or -LE slow.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VANTREL_BUILD_DIR:-$root/build}
 
 "$root/scripts/deps.sh" || exit 1
-"$root/scripts/build.sh" native win wintest || exit 1
+"$root/scripts/build.sh" native native-tsan win wintest || exit 1
 
 # Wine runs the 32-bit tool through its 32-bit loader, a 32-bit Linux program.
 # Some kernels run 64-bit programs only (ia32 emulation off); an emulator
@@ -27,6 +27,8 @@ status=0
 skipped=
 echo "== native tests" >&2
 ctest --test-dir "$build/native" --output-on-failure || status=1
+echo "== native tests under ThreadSanitizer" >&2
+ctest --test-dir "$build/native-tsan" --output-on-failure || status=1
 if runs_32_bit_natively; then
   echo "== Windows tests under Wine" >&2
   # On a private display of their own (the script tests that drive the GUI

@@ -57,7 +57,11 @@ void TArchiveBuilder::EndEntry(const TPackedData& packed) {
 
 void TArchiveBuilder::PackEntry(const TMemberInfo& member, TPieceReader& reader) {
     BeginEntry(member);
-    EndEntry(PackMember(reader, level_, ReadLimit(), *this));
+    if (PacksInPieces(member.Size)) {
+        EndEntry(PackMemberInPieces(reader, level_, ReadLimit(), *this));
+    } else {
+        EndEntry(PackMember(reader, level_, ReadLimit(), *this));
+    }
 }
 
 void TArchiveBuilder::Finish() {

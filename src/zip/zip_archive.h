@@ -43,6 +43,8 @@ public:
     // compression above 7).
     TArchiveBuilder(TArchiveSink& sink, int level);
 
+    int Level() const { return level_; }
+
     // Starts an entry at the end of the archive: its provisional local header.
     void BeginEntry(const TMemberInfo& member);
     // ReadLimitFor the started entry.
@@ -51,7 +53,8 @@ public:
     void Append(const char* data, std::size_t size) override;
     // Completes the started entry with what packing produced and lists it.
     void EndEntry(const TPackedData& packed);
-    // Begin, pack `reader` through this builder, end.
+    // Begin, pack `reader` through this builder (cut into pieces when the
+    // member is large), end.
     void PackEntry(const TMemberInfo& member, TPieceReader& reader);
 
     // Writes the central directory and the end records.

@@ -156,6 +156,13 @@ std::size_t TSourceFile::Read(char* buffer, std::size_t size) {
     return got;
 }
 
+std::unique_ptr<TPieceReader> TSelectedFiles::Open(std::size_t index, TMemberInfo& member) {
+    auto source = std::make_unique<TSourceFile>();
+    if (!source->Open(files_[index].Path)) return nullptr;
+    member = source->Describe(files_[index].Name);
+    return source;
+}
+
 const TNameCodePages& SystemNameCodePages() {
     static const TNameCodePages pages = {WideToAnsi, AnsiToWide, AnsiToOem, OemToAnsi, SameText};
     return pages;

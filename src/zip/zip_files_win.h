@@ -4,8 +4,10 @@
 
 #include "platform/handles_win.h"
 #include "zip/zip_archive.h"
+#include "zip/zip_parallel.h"
 
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -56,6 +58,23 @@ public:
 private:
     std::wstring path_;
     ScopedFileHandle file_;
+};
+
+// A selected file: its path and its stored name.
+struct TSelectedFile {
+    std::wstring Path;
+    TEncodedName Name;
+};
+
+// The selected files as the packer opens them.
+class TSelectedFiles : public TMemberSource {
+public:
+    explicit TSelectedFiles(const std::vector<TSelectedFile>& files) : files_(files) {}
+    std::size_t Count() const override { return files_.size(); }
+    std::unique_ptr<TPieceReader> Open(std::size_t index, TMemberInfo& member) override;
+
+private:
+    const std::vector<TSelectedFile>& files_;
 };
 
 // The ANSI and OEM code pages of the system.

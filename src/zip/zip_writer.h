@@ -35,7 +35,8 @@ public:
     unsigned Threads = 0;
     // With several threads: compressed bytes waiting for the writer that are
     // held in memory at most, and a quarter of that more for the file being
-    // written (the archive is the same whatever the figure).
+    // written; a large file being written holds at most this over 1 MiB of
+    // its pieces (the archive is the same whatever the figure).
     std::size_t BufferBudget = 32u << 20;
 
     // Entry names carry the folder part; clearing it clears RelativePaths.

@@ -5,7 +5,7 @@
 #include "platform/win.h"
 #include "zip/dir_search_win.h"
 #include "zip/zip_files_win.h"
-#include "zip/zip_parallel_win.h"
+#include "zip/zip_threads_win.h"
 
 #include <algorithm>
 #include <set>
@@ -86,12 +86,14 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
 int TZipWriter::Zip() {
     TArchiveFile archive(ZipName);
     const std::vector<TSelectedFile> files = SelectFiles(*this);
+    TSelectedFiles members(files);
     TArchiveBuilder builder(archive, PackLevel);
     const unsigned threads = std::min(Threads == 0 ? ProcessorCount() : Threads, kMaxThreads);
-    if (threads > 1 && files.size() > 1) {
-        PackInParallel(files, builder, PackLevel, threads, BufferBudget);
+    if (threads > 1 && !files.empty()) {
+        TWin32PackerSync sync;
+        PackInParallel(members, builder, threads, BufferBudget, sync);
     } else {
-        PackSequentially(files, builder);
+        PackSequentially(members, builder);
     }
     builder.Finish();
     archive.Keep();

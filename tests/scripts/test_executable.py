@@ -1,8 +1,11 @@
-"""The product executable as Windows loads it: imports, PE header, resources.
+"""The product executable as Windows loads it: imports, PE header, resources,
+debug information kept apart.
 
 Read with independent tools (objdump, 7z), not with the product's own code."""
+import binascii
 import os
 import re
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -105,6 +108,43 @@ class Header(unittest.TestCase):
         self.assertRegex(text, r"Subsystem\s+00000002\s+\(Windows GUI\)")
         self.assertRegex(text, r"MajorSubsystemVersion\s+5\n")
         self.assertRegex(text, r"MinorSubsystemVersion\s+0\n")
+
+
+def section_names(path):
+    listing = subprocess.run(["i686-w64-mingw32-objdump", "-h", path], capture_output=True, text=True,
+                             check=True).stdout
+    return re.findall(r"^\s*\d+\s+(\S+)\s+[0-9a-f]{8}\s", listing, re.M)
+
+
+def symbols(path):
+    return subprocess.run(["i686-w64-mingw32-nm", path], capture_output=True, text=True).stdout
+
+
+class DebugInformation(unittest.TestCase):
+    """The shipped file has no debug sections; its debug link names the file
+    beside it that holds the symbols, with that file's CRC-32."""
+
+    def test_shipped_without_debug_sections_and_linked_to_its_symbols(self):
+        shipped = section_names(EXE)
+        self.assertIn(".text", shipped)  # the listing was read at all
+        self.assertEqual([s for s in shipped if s.startswith(".debug")], [])
+        self.assertIn(".gnu_debuglink", shipped)
+        with tempfile.TemporaryDirectory() as scratch:
+            link = os.path.join(scratch, "link")
+            subprocess.run(["i686-w64-mingw32-objcopy", "--dump-section", ".gnu_debuglink=" + link, EXE,
+                            os.path.join(scratch, "copy.exe")], check=True)
+            with open(link, "rb") as f:
+                data = f.read()
+        name = data[:data.index(b"\0")].decode()
+        self.assertEqual(name, os.path.basename(EXE) + ".debug")
+        symbols_file = os.path.join(os.path.dirname(EXE), name)
+        with open(symbols_file, "rb") as f:
+            self.assertEqual(struct.unpack("<I", data[-4:])[0], binascii.crc32(f.read()))
+        # The same listing finds the debug sections where they are.
+        self.assertIn(".debug_info", section_names(symbols_file))
+        function = r"\sT __ZN7vantrel9ZipFolder"
+        self.assertRegex(symbols(symbols_file), function)
+        self.assertNotRegex(symbols(EXE), function)
 
 
 class Resources(unittest.TestCase):

@@ -26,12 +26,14 @@ def random_bytes(size, seed):
 
 
 # name -> contents, as the job's working folder might hold them; names in
-# the OEM code page, in neither code page, pieces and buffers of 65535 bytes.
+# the OEM code page, in neither code page, pieces and buffers of 65535 bytes,
+# a file large enough to be deflated in pieces.
 VISIBLE = {
     "Vantrel_Debug_Info.txt": b"\xff\xfe" + "Version:1.1.0.298\r\n".encode("utf-16-le"),
     "SystemInfo.txt": b"\xff\xfe" + ("Host Name: X\r\n" * 3000).encode("utf-16-le"),
     "AppPath/Vantrel.log": log_text(2_000_000, 1),
     "AppPath/Vantrel.log.bak1": log_text(65535, 2),
+    "AppData/log/large.log": log_text(5 * (1 << 20) + 12345, 9),  # deflated in pieces
     "AppPath/deep/er/still/empty.log": b"",
     "AppData/DataBase/library.db": random_bytes(300_000, 3),
     "AppData/exact.bin": random_bytes(65536, 4),
