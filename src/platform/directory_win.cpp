@@ -10,16 +10,20 @@ namespace {
 
 const DWORD kRemoveAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
 
+// The listing of `folder` (with a trailing backslash), "." and ".." included.
 std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) {
     std::vector<WIN32_FIND_DATAW> entries;
     WIN32_FIND_DATAW data;
     ScopedFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
     if (!find) return entries;
     do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") entries.push_back(data);
+        entries.push_back(data);
     } while (::FindNextFileW(find.Get(), &data));
     return entries;
+}
+
+bool IsDotEntry(const WIN32_FIND_DATAW& entry) {
+    return std::wstring(entry.cFileName) == L"." || std::wstring(entry.cFileName) == L"..";
 }
 
 bool SameObject(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
@@ -44,6 +48,7 @@ void DeleteCheckedFolder(const std::wstring& path, const BY_HANDLE_FILE_INFORMAT
 // trailing backslash), which lies at `location`.
 void EmptyFolder(const std::wstring& folder, const TFileLocation& location) {
     for (const WIN32_FIND_DATAW& entry : ListEntries(folder)) {
+        if (IsDotEntry(entry)) continue;
         const std::wstring path = folder + entry.cFileName;
         const bool is_folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // A folder is checked through a handle without delete access, so
@@ -114,16 +119,13 @@ bool RemoveTree(const std::wstring& path, const TFileId* expected) {
 
 std::vector<TDirEntry> ListDirectory(const std::wstring& folder) {
     std::vector<TDirEntry> entries;
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return entries;
-    do {
+    for (const WIN32_FIND_DATAW& data : ListEntries(folder)) {
         TDirEntry entry;
         entry.Name = data.cFileName;
         entry.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.IsLink = IsLinkEntry(data, folder + entry.Name);
+        entry.IsLink = !IsDotEntry(data) && IsLinkEntry(data, folder + entry.Name);
         entries.push_back(std::move(entry));
-    } while (::FindNextFileW(find.Get(), &data));
+    }
     return entries;
 }
 

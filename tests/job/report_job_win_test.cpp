@@ -379,6 +379,8 @@ TEST_F(ReportJob, PlantedLinksAreNotFollowed) {
     ASSERT_TRUE(vantrel_test::MakeLink(TargetFile, outside.Path() + L"canary.txt"));
     ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"GetInfoDir", outside.Path() + L"folder"));
     ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"Vantrelt_Debug_Info.zip", outside.Path() + L"canary.txt"));
+    // The intermediate copy's name as it was fixed before: now it is random.
+    ASSERT_TRUE(vantrel_test::MakeLink(TargetFile + L".part", outside.Path() + L"canary.txt"));
 
     Run(RecordingStages());
 
@@ -389,6 +391,7 @@ TEST_F(ReportJob, PlantedLinksAreNotFollowed) {
     EXPECT_EQ(vantrel_test::TreeOf(outside.Path()),
               (std::vector<std::wstring>{L"canary.txt", L"folder\\", L"folder\\inner.txt"}));
     vantrel_test::RemoveLink(temp_.Path() + L"Vantrelt_Debug_Info.zip");
+    vantrel_test::RemoveLink(TargetFile + L".part");
 
     // Non-vacuous: writing the old way, by name, lands in the canary.
     WriteFileBytes(temp_.Path() + L"unsafe", "");
