@@ -18,6 +18,7 @@ import subprocess
 import tempfile
 import unittest
 
+from prefix_case import PrivatePrefixCase
 import winebed
 
 BUILD = os.environ["VANTREL_BUILD"]
@@ -49,22 +50,13 @@ CASES = [
 ]
 
 
-class OsNames(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.root = os.path.join(BUILD, "e2e", "osnames")
-        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(cls.root, "prefix"))
-        cls.env = winebed.wine_env(cls.prefix)
-        try:
-            result = cls.wine("winecfg", "-v", "win10")
-            assert result.returncode == 0, result.stderr
-        except BaseException:
-            winebed.stop(cls.prefix)
-            raise
+class OsNames(PrivatePrefixCase):
+    PREFIX_NAME = "osnames"
 
     @classmethod
-    def tearDownClass(cls):
-        winebed.stop(cls.prefix)
+    def prepare(cls):
+        result = cls.wine("winecfg", "-v", "win10")
+        assert result.returncode == 0, result.stderr
 
     @classmethod
     def wine(cls, *args):

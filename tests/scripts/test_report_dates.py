@@ -23,6 +23,7 @@ import tempfile
 import time
 import unittest
 
+from prefix_case import PrivatePrefixCase
 import winebed
 
 BUILD = os.environ["VANTREL_BUILD"]
@@ -76,30 +77,22 @@ def read_utf16_lines(path):
     return data[2:].decode("utf-16-le").split("\r\n")[:-1]
 
 
-class ReportDates(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.root = os.path.join(BUILD, "e2e", "dates")
-        cls.locales = os.path.join(BUILD, "e2e", "locales")
-        cls.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(cls.root, "prefix"))
-        try:
-            # No uninstall entry: the inventory lists the probe's own folder.
-            cls.tool_dir = os.path.join(winebed.drive_c(cls.prefix), "tool")
-            os.makedirs(cls.tool_dir)
-            cls.probe = os.path.join(cls.tool_dir, "reportprobe.exe")
-            shutil.copy(PROBE, cls.probe)
-            stamp = os.path.join(cls.tool_dir, "stamp.txt")
-            with open(stamp, "wb") as f:
-                f.write(b"stamp\r\n")
-            os.utime(stamp, (STAMP, STAMP))
-            cls.stamp_md5 = hashlib.md5(b"stamp\r\n").hexdigest()
-        except BaseException:
-            winebed.stop(cls.prefix)
-            raise
+class ReportDates(PrivatePrefixCase):
+    PREFIX_NAME = "dates"
 
     @classmethod
-    def tearDownClass(cls):
-        winebed.stop(cls.prefix)
+    def prepare(cls):
+        cls.locales = os.path.join(BUILD, "e2e", "locales")
+        # No uninstall entry: the inventory lists the probe's own folder.
+        cls.tool_dir = os.path.join(winebed.drive_c(cls.prefix), "tool")
+        os.makedirs(cls.tool_dir)
+        cls.probe = os.path.join(cls.tool_dir, "reportprobe.exe")
+        shutil.copy(PROBE, cls.probe)
+        stamp = os.path.join(cls.tool_dir, "stamp.txt")
+        with open(stamp, "wb") as f:
+            f.write(b"stamp\r\n")
+        os.utime(stamp, (STAMP, STAMP))
+        cls.stamp_md5 = hashlib.md5(b"stamp\r\n").hexdigest()
 
     def wine(self, env, *args):
         result = subprocess.run(["wine"] + list(args), env=env, capture_output=True, timeout=600)
