@@ -1,17 +1,4 @@
-# Cross-compiling for 32-bit Windows with Debian's mingw-w64.
-# VANTREL_MINGW_THREADS selects the compiler variant: "win32" for the product
-# (no pthread emulation, nothing newer than Windows 2000 pulled in), "posix"
-# for the test programs, whose framework needs std::mutex and friends.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-if(NOT DEFINED VANTREL_MINGW_THREADS)
-  set(VANTREL_MINGW_THREADS win32)
-endif()
+# Cross-compiling for 32-bit Windows with Debian's mingw-w64: the product.
 set(_triple i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${_triple}-gcc-${VANTREL_MINGW_THREADS})
-set(CMAKE_CXX_COMPILER ${_triple}-g++-${VANTREL_MINGW_THREADS})
-set(CMAKE_RC_COMPILER ${_triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(_processor i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

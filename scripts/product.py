@@ -38,7 +38,9 @@ UPDATER_KEY = r"SOFTWARE\Vantrel\Vantrel Updater"
 INSTALL_DIR = r"C:\Program Files (x86)\Vantrel"
 UPDATER_DIR = r"C:\Program Files (x86)\Vantrel Updater"
 UPDATER_EXE = UPDATER_DIR + r"\VNTUpdater.exe"
-APPLE_DIR = r"C:\Program Files (x86)\Common Files\Apple\Apple Application Support"
+# The common files of programs of the tool's own bitness.
+APPLE_DIR = r"C:\Program Files%s\Common Files\Apple\Apple Application Support" % (
+    "" if winebed.SIXTY_FOUR_BIT_TOOL else " (x86)")
 
 
 def roaming_dir():
@@ -46,9 +48,18 @@ def roaming_dir():
     return r"C:\users\%s\AppData\Roaming\Vantrel\VNT" % winebed.user_name()
 
 
-def machine_key(key, bits=32):
-    """`key` below HKEY_LOCAL_MACHINE in the given view, as a path that a
-    `reg import` in the 64-bit view writes as it stands."""
+# The registry view the tool reads: the 32-bit one, where the product's
+# installers write, unless the test tree built the tool as a 64-bit program.
+TOOL_BITS = 64 if winebed.SIXTY_FOUR_BIT_TOOL else 32
+OTHER_BITS = 96 - TOOL_BITS
+TOOL_VIEW = "/reg:%d" % TOOL_BITS
+
+
+def machine_key(key, bits=None):
+    """`key` below HKEY_LOCAL_MACHINE in the given view (by default the
+    tool's), as a path that a `reg import` in the 64-bit view writes as it
+    stands."""
+    bits = bits or TOOL_BITS
     if bits == 64:
         return "HKEY_LOCAL_MACHINE\\" + key
     return "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\" + key.split("\\", 1)[1]

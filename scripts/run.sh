@@ -2,9 +2,18 @@
 # Builds the tool and runs it under Wine in a fresh prefix inside build/run.
 # Without a display it presses the button itself (reading the window with
 # the test fixture guiprobe) and prints where the archive went and what it
-# holds.
+# holds. Where Wine cannot start 32-bit programs (see wine32.sh), it builds
+# and runs the tool as a 64-bit program under wine64 (build/run64) and says so.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VANTREL_BUILD_DIR:-$root/build}
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh" win wintest:fixture_guiprobe
+source "$root/scripts/wine32.sh"
+if runs_32_bit_natively; then
+  "$root/scripts/build.sh" win wintest:fixture_guiprobe
+else
+  echo "== NOTICE: this machine cannot run 32-bit programs: running the tool built as a 64-bit program" >&2
+  "$root/scripts/build.sh" win64 wintest64:fixture_guiprobe
+  export VANTREL_WINE_BIN=$build/wintest64/wine/bin
+fi
 exec python3 "$root/scripts/run_tool.py"

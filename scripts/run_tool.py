@@ -63,9 +63,13 @@ def run_headless(exe, prefix, guiprobe):
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     build = os.environ.get("VANTREL_BUILD_DIR", os.path.join(root, "build"))
-    exe = os.path.join(build, "win", "VantrelInfoHelpV2.exe")
-    guiprobe = os.path.join(build, "wintest", "tests", "fixtures", "guiprobe", "guiprobe.exe")
-    prefix = winebed.fresh(os.path.join(build, "run", "template"), os.path.join(build, "run", "prefix"))
+    # The 64-bit build where this machine's Wine cannot start 32-bit programs
+    # (scripts/run.sh chooses).
+    bits = "64" if winebed.SIXTY_FOUR_BIT_TOOL else ""
+    exe = os.path.join(build, "win" + bits, "VantrelInfoHelpV2.exe")
+    guiprobe = os.path.join(build, "wintest" + bits, "tests", "fixtures", "guiprobe", "guiprobe.exe")
+    run = os.path.join(build, "run" + bits)
+    prefix = winebed.fresh(os.path.join(run, "template"), os.path.join(run, "prefix"))
     if display_works():
         tool = tooldriver.ToolRun(exe, prefix, None).start()
         tool.wait(None)

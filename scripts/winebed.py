@@ -20,6 +20,13 @@ import subprocess
 import sys
 import tempfile
 
+# Set by a 64-bit test tree: the folder of its own "wine", which starts
+# wine64 (tests/CMakeLists.txt). Such a tree's tool is a 64-bit program, so
+# what only a 32-bit process on 64-bit Windows meets (WOW64) is not tested.
+WINE_BIN = os.environ.get("VANTREL_WINE_BIN", "")
+SIXTY_FOUR_BIT_TOOL = bool(WINE_BIN)
+SKIP_WOW64 = "the tool is built as a 64-bit program here: no WOW64"
+
 PROFILE_LINKS = ("Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos", "Templates")
 
 
@@ -45,6 +52,10 @@ def wine_env(prefix, display=None, extra=None):
         "LANG": "C.UTF-8",
         "TZ": env.get("TZ", "UTC"),
     })
+    if WINE_BIN:
+        env["PATH"] = WINE_BIN + os.pathsep + env.get("PATH", "")
+        env["WINELOADER"] = "/usr/lib/wine/wine64"
+        env["VANTREL_WINE_BIN"] = WINE_BIN
     if extra:
         env.update(extra)
     return env

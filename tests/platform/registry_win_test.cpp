@@ -83,6 +83,7 @@ protected:
 };
 
 TEST_F(RegistryFixture, ViewFollowsTheKeyPathWithAutoView) {
+    VANTREL_SKIP_WITHOUT_WOW64();
     struct Case {
         const wchar_t* prefix;
         bool auto_view;

@@ -2,6 +2,8 @@
 #include "platform/handles_win.h"
 #include "platform/wow64_win.h"
 
+#include "support/test_support_win.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -37,11 +39,13 @@ std::uint16_t PeMachine(const std::wstring& path) {
 std::wstring SystemNotepad() { return GetSystemDir() + L"\\notepad.exe"; }
 
 TEST(Wow64, ThisProcessIsA32BitProcessOn64BitWindows) {
+    VANTREL_SKIP_WITHOUT_WOW64();
     EXPECT_TRUE(IsWow64());
     EXPECT_TRUE(IsWow64());  // cached answer
 }
 
 TEST(FsRedirection, OffShowsTheNativeSystemFolderUntilReverted) {
+    VANTREL_SKIP_WITHOUT_WOW64();
     LoadWow64Functions();
     ASSERT_EQ(PeMachine(SystemNotepad()), kMachineX86);
     void* cookie = nullptr;
@@ -52,6 +56,7 @@ TEST(FsRedirection, OffShowsTheNativeSystemFolderUntilReverted) {
 }
 
 TEST(FsRedirection, BracketRevertsWhenItsWorkFails) {
+    VANTREL_SKIP_WITHOUT_WOW64();
     try {
         ScopedFsRedirectionOff off;
         ASSERT_TRUE(off.Disabled());
@@ -63,6 +68,7 @@ TEST(FsRedirection, BracketRevertsWhenItsWorkFails) {
 }
 
 TEST(FsRedirection, NestedBracketsRestoreTheOuterState) {
+    VANTREL_SKIP_WITHOUT_WOW64();
     ScopedFsRedirectionOff outer;
     ASSERT_TRUE(outer.Disabled());
     {
@@ -73,6 +79,7 @@ TEST(FsRedirection, NestedBracketsRestoreTheOuterState) {
 }
 
 TEST(FsRedirection, AffectsOnlyTheCallingThread) {
+    VANTREL_SKIP_WITHOUT_WOW64();
     ScopedFsRedirectionOff off;
     ASSERT_TRUE(off.Disabled());
     std::uint16_t seen_by_other_thread = 0;

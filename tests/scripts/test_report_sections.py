@@ -28,15 +28,16 @@ MIDNIGHT = calendar.timegm((2020, 1, 2, 0, 0, 0))
 RUN = r"Software\Microsoft\Windows\CurrentVersion\Run"
 USER_RUN = "HKCU\\" + RUN
 # Launch points in both registry views, and the product's uninstall entry in
-# the 32-bit view (a wrong one in the 64-bit view).
+# the tool's view (the 32-bit one; a wrong one in the other view).
 SEED_REG = {
     product.machine_key(product.UNINSTALL_KEY): {"InstallLocation": product.INSTALL_DIR},
-    product.machine_key(product.UNINSTALL_KEY, 64): {"InstallLocation": r"C:\Wrong64View"},
-    product.machine_key(RUN): {"Probe32": r"C:\probe\p32.exe /tray"},
+    product.machine_key(product.UNINSTALL_KEY, product.OTHER_BITS): {"InstallLocation": r"C:\WrongView"},
+    product.machine_key(RUN, 32): {"Probe32": r"C:\probe\p32.exe /tray"},
     product.machine_key(RUN, 64): {"Probe64": r"C:\probe\p64.exe"},
     "HKEY_CURRENT_USER\\" + RUN: {"": r"C:\default.exe", "Empty": "", "Tool": r"C:\T\tool.exe /min"},
-    product.machine_key(r"Software\Microsoft\Windows\CurrentVersion\RunOnceEx\0001"): {"1": "setup.dll|Install|/q"},
-    product.machine_key(r"Software\Microsoft\Windows NT\CurrentVersion\Winlogon"): {
+    product.machine_key(r"Software\Microsoft\Windows\CurrentVersion\RunOnceEx\0001", 32): {
+        "1": "setup.dll|Install|/q"},
+    product.machine_key(r"Software\Microsoft\Windows NT\CurrentVersion\Winlogon", 32): {
         "Shell": "myshell.exe,explorer.exe"},
     r"HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows": {
         "Load": r'"C:\Program Files\l.exe" x.exe'},
@@ -179,6 +180,7 @@ class ReportSections(PrivatePrefixCase):
         for line in services:
             self.assertRegex(line, r"^.{30,} [0-9A-F]+  \d+  -?\d+ -?\d+ ")
 
+    @unittest.skipIf(winebed.SIXTY_FOUR_BIT_TOOL, winebed.SKIP_WOW64)
     def test_autoruns_lines_of_every_seeded_launch_point(self):
         user, common = self.user_startup, self.common_startup
         rundll = ["rundll32.exe setup.dll", "rundll32.exe setup.dll,Install", "rundll32.exe setup.dll,Install /q"]
@@ -223,21 +225,21 @@ class ReportSections(PrivatePrefixCase):
 
     def test_an_install_location_that_is_not_text_fails_the_job(self):
         key = "HKLM\\" + product.UNINSTALL_KEY
-        self.reg("add", key, "/v", "InstallLocation", "/t", "REG_DWORD", "/d", "1", "/f", "/reg:32")
+        self.reg("add", key, "/v", "InstallLocation", "/t", "REG_DWORD", "/d", "1", "/f", product.TOOL_VIEW)
         try:
             lines, messages = self.run_job()
         finally:
-            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", product.INSTALL_DIR, "/f", "/reg:32")
+            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", product.INSTALL_DIR, "/f", product.TOOL_VIEW)
         self.assertEqual(messages, [(0, 10), (1, 1), (1, 2), (1, 3), (3, 0)])
         self.assertIsNone(lines)
 
     def test_without_uninstall_entry_the_tools_own_folder_is_listed(self):
         key = "HKLM\\" + product.UNINSTALL_KEY
-        self.reg("delete", key, "/f", "/reg:32")
+        self.reg("delete", key, "/f", product.TOOL_VIEW)
         try:
             lines, messages = self.run_job()
         finally:
-            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", product.INSTALL_DIR, "/f", "/reg:32")
+            self.reg("add", key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", product.INSTALL_DIR, "/f", product.TOOL_VIEW)
         self.assertEqual(messages[-1], (2, 0))
         inventory = lines[self.banners(lines)[3] + 1:]
         probe_line = [line for line in inventory if line.startswith("reportprobe.exe   ")]

@@ -11,6 +11,7 @@ import json
 import os
 import re
 import shutil
+import subprocess
 import tempfile
 import unittest
 
@@ -165,6 +166,7 @@ class SystemInfoCapture(PrivatePrefixCase):
             if os.path.exists(marker):
                 os.unlink(marker)
 
+    @unittest.skipIf(winebed.SIXTY_FOUR_BIT_TOOL, winebed.SKIP_WOW64)
     def test_the_native_command_runs(self):
         # Only the native system folder holds the stand-in; the 32-bit one
         # has Wine's own, which prints nothing.
