@@ -59,6 +59,7 @@ def timed(args, cwd=None, env=None):
 
 class Bed:
     def __init__(self, build):
+        build = os.path.abspath(build)
         self.root = tempfile.mkdtemp(prefix="zipbench-", dir=build)
         self.prefix = winebed.fresh(os.path.join(build, "wine", "template"), os.path.join(self.root, "prefix"))
         self.env = winebed.wine_env(self.prefix)

@@ -137,6 +137,7 @@ private:
     std::vector<std::unique_ptr<TJob>> jobs_;  // from its claim until written
     std::vector<std::size_t> cutting_;         // cut files still being read, in order
     std::size_t next_ = 0;                     // the next file to claim
+    std::size_t opening_ = 0;                  // files claimed and not yet opened
     std::size_t current_ = 0;                  // the file being written
     std::size_t buffered_ = 0;                 // bytes held in the chunks and pieces of all jobs
     // Buffers of pieces done with, for the next pieces: a large block
@@ -198,12 +199,13 @@ TWork TParallelPacker::NextWork(unsigned party) {
         }
         if (next_ < jobs_.size()) {
             work.Index = next_++;
+            ++opening_;
             jobs_[work.Index].reset(new TJob);
             work.Kind = TWork::File;
             return work;
         }
-        // Pieces come only from files still being read.
-        if (cutting_.empty()) return work;
+        // Pieces come only from files still being read, or about to be.
+        if (cutting_.empty() && opening_ == 0) return work;
         sync_.Sleep(party);
     }
 }
@@ -241,7 +243,11 @@ void TParallelPacker::PackFile(std::size_t index, unsigned party) {
     {
         TSyncLock lock(sync_);
         TJob& job = *jobs_[index];
+        --opening_;
         WakeWriter();
+        // Once every file is claimed, threads without work wait for the
+        // files being opened: a cut file brings pieces, else they end.
+        if (next_ == jobs_.size()) WakeWorkers();
         if (error || !reader) {
             job.Error = error;
             job.State = error ? TJobState::Failed : TJobState::Skipped;

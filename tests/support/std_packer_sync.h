@@ -6,6 +6,7 @@
 #include "zip/zip_parallel.h"
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -27,7 +28,14 @@ public:
     unsigned Start(unsigned count, void (*body)(void* context, unsigned party), void* context) override;
     void Join() override;
 
+    // For tests of what the threads do: waits, not holding the lock, until
+    // `ready` holds for the number of compressing threads asleep and the
+    // number that have ended.
+    void WaitFor(const std::function<bool(unsigned asleep, unsigned ended)>& ready);
+
 private:
+    void RunThread(void (*body)(void* context, unsigned party), void* context, unsigned party);
+
     struct TSignal {
         std::condition_variable Changed;
         bool Set = false;  // under mutex_
@@ -35,6 +43,9 @@ private:
 
     const unsigned startable_;
     std::mutex mutex_;
+    std::condition_variable observed_;  // the counts below changed
+    unsigned asleep_ = 0;               // under mutex_
+    unsigned ended_ = 0;
     // Sized before any thread starts.
     std::vector<TSignal> signals_;
     std::vector<std::thread> threads_;

@@ -89,6 +89,7 @@ public:
     explicit TFakeFiles(std::vector<TFakeFile> files) : files_(std::move(files)) {}
     std::size_t Count() const override { return files_.size(); }
     std::unique_ptr<TPieceReader> Open(std::size_t index, TMemberInfo& member) override {
+        if (BeforeOpen) BeforeOpen(index);
         const TFakeFile& f = files_[index];
         if (f.Missing) return nullptr;
         if (f.OpenFails) throw EToolError("open failed");
@@ -99,8 +100,9 @@ public:
         return std::make_unique<TFakeReader>(f, Watch);
     }
     const std::vector<TFakeFile>& Files() const { return files_; }
-    // Called from the reading threads; set before packing.
+    // Called from the compressing threads; set before packing.
     std::function<void(std::size_t)> Watch;
+    std::function<void(std::size_t)> BeforeOpen;
 
 private:
     std::vector<TFakeFile> files_;
@@ -254,6 +256,27 @@ TEST(ParallelPacker, CutFileIsReadAFewPiecesAheadOfTheWriter) {
     EXPECT_GE(lead.load(), 1);
     // Two pieces waiting, the one being read, and its byte read ahead.
     EXPECT_LE(lead.load(), 3);
+    EXPECT_TRUE(InspectZip(sink.bytes).Entries.at(0).Data == files.Files()[0].Data);
+}
+
+// A thread that finds nothing to do while the only file is still being
+// opened waits for its pieces instead of ending.
+TEST(ParallelPacker, IdleThreadWaitsForAFileBeingOpened) {
+    TFakeFiles files({File("big.bin", RandomBytes(3 * P, 1))});
+    TStdPackerSync sync;
+    unsigned ended_while_opening = 0;
+    files.BeforeOpen = [&](std::size_t) {
+        // The other thread has nothing to claim: it sleeps, or ends.
+        sync.WaitFor([&](unsigned asleep, unsigned ended) {
+            ended_while_opening = ended;
+            return asleep + ended > 0;
+        });
+    };
+    TMemorySink sink;
+    TArchiveBuilder builder(sink, 1);
+    PackInParallel(files, builder, 2, 32u << 20, sync);
+    builder.Finish();
+    EXPECT_EQ(ended_while_opening, 0u);
     EXPECT_TRUE(InspectZip(sink.bytes).Entries.at(0).Data == files.Files()[0].Data);
 }
 
