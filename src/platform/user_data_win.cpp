@@ -70,9 +70,35 @@ TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& ri
     valid_ = true;
 }
 
+bool TUserDataFolder::FolderLiesBelow(const std::wstring& relative_folder) const {
+    if (relative_folder.empty()) return true;
+    auto found = folders_.find(relative_folder);
+    if (found != folders_.end()) return found->second;
+    ScopedFileHandle folder(::CreateFileW((path_ + relative_folder).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    TFileLocation at;
+    const bool below = folder && LocationOf(folder.Get(), at) && SameLocation(at, ChildLocation(location_, relative_folder));
+    folders_[relative_folder] = below;
+    return below;
+}
+
 TCheckedEntry TUserDataFolder::OpenFile(const std::wstring& relative) const {
     if (!valid_ || !IsPlainRelativePath(relative)) return TCheckedEntry();
-    TCheckedEntry entry = OpenCheckedEntry(path_ + relative, ChildLocation(location_, relative), GENERIC_READ);
+    if (!FolderLiesBelow(ExcludeTrailingBackslash(ExtractFilePath(relative)))) return TCheckedEntry();
+    TCheckedEntry entry;
+    if (strict_) {
+        entry = OpenCheckedEntry(path_ + relative, ChildLocation(location_, relative), GENERIC_READ);
+    } else {
+        // With the user's rights the file's own location is not asked for
+        // (an expensive question on some systems): the handle shows a link
+        // on Windows, and anything else is bounded by the user's rights.
+        entry.Handle = OpenNoFollow(path_ + relative, GENERIC_READ | FILE_READ_ATTRIBUTES);
+        if (entry.Handle && (!::GetFileInformationByHandle(entry.Handle.Get(), &entry.Info) ||
+                             IsLinkHandle(entry.Handle.Get(), entry.Info.dwFileAttributes))) {
+            entry.Handle.Reset();
+        }
+    }
     if (!entry.Handle) return entry;
     const bool folder = (entry.Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (folder || (strict_ && entry.Info.nNumberOfLinks > 1)) entry.Handle.Reset();

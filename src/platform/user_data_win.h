@@ -4,12 +4,16 @@
 // and hard links in it; an elevated run reads with the user's rights where
 // they can be had (TUserRights), and in every case:
 //   - below the folder, nothing is reached through a link: every file is
-//     opened without following a link and kept only when its handle lies
-//     exactly where its path below the folder says;
+//     opened without following a link and kept only when its handle is no
+//     link and the folder it lies in is where its path below the folder
+//     says (checked on that folder's handle, once per folder);
 //   - the folder itself may be a link only when the system or the
 //     administrators made it (an install folder moved by an administrator);
 //   - without the user's rights, the same holds for every folder above it,
-//     and a file with more than one name (a hard link) is not taken.
+//     a file with more than one name (a hard link) is not taken, and each
+//     file's own handle must lie exactly where its path says (which also
+//     catches a link the system shows as the file it points to, as Wine
+//     does, and a folder swapped after its check).
 // Names are used in their extended-length form: trailing dots and spaces
 // stay, device names are plain names, and paths may exceed 260 characters.
 #pragma once
@@ -17,6 +21,7 @@
 #include "platform/impersonation_win.h"
 #include "platform/links_win.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,11 +52,16 @@ public:
     TCheckedEntry OpenFile(const std::wstring& relative) const;
 
 private:
+    // True when the folder at `relative_folder` below this one lies where
+    // that path says; asked once per folder.
+    bool FolderLiesBelow(const std::wstring& relative_folder) const;
+
     bool strict_ = false;  // no user's rights bound the reads
     bool valid_ = false;
     std::wstring path_;
     TFileLocation location_;
     std::vector<ScopedFileHandle> pins_;  // the folder and, when strict, its checked ancestors
+    mutable std::map<std::wstring, bool> folders_;  // relative folder -> lies where its path says
 };
 
 }  // namespace vantrel

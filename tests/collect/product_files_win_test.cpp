@@ -245,15 +245,17 @@ protected:
         for (const auto& link : made_) vantrel_test::RemoveLink(link);
     }
     std::wstring Other(const std::wstring& relative) const { return other_.Path() + relative; }
-    // Wine enforces no rights: a hard link read with the user's rights is
-    // taken there, where Windows would refuse the read; `hard_links_taken`
-    // leaves those two copies out of the check.
-    void ExpectNothingOfTheOtherAccount(bool hard_links_taken) const {
+    // With the user's rights, a hard link, and a file link (which Wine shows
+    // as the file it points to, where Windows shows the link on its
+    // handle), are read; Windows would refuse the read with the user's
+    // rights, Wine enforces none. `user_rights` leaves those copies out of
+    // the check; the branch itself shows in which are taken.
+    void ExpectNothingOfTheOtherAccount(bool user_rights) const {
+        const std::set<std::wstring> bounded = {L"AppPath\\VNTToolbox.log", L"AppData\\Sync\\linked.dat",
+                                                L"AppPath\\ClipScan.log", L"Updater\\VNTUpdater.log",
+                                                L"AppData\\DataBase\\linked.db"};
         for (const auto& copy : Copies(Work())) {
-            if (hard_links_taken && (copy.first == L"AppPath\\VNTToolbox.log" ||
-                                     copy.first == L"AppData\\Sync\\linked.dat")) {
-                continue;
-            }
+            if (user_rights && bounded.count(copy.first)) continue;
             EXPECT_EQ(copy.second.find(kSecret), std::string::npos) << Printable(copy.first);
         }
     }
@@ -272,9 +274,15 @@ TEST_F(ProductDataLinks, NothingOfAnotherAccountIsCopied) {
         const std::map<std::wstring, std::string> copies = Copies(Work());
         EXPECT_EQ(copies.count(L"AppPath\\Vantrel.log"), 1u);  // the user's own files still come
         EXPECT_EQ(copies.count(L"AppData\\core.ini"), 1u);
-        // The hard links: taken only where the user's rights bound the read.
+        // The hard links: taken only where the user's rights bound the read;
+        // the file links (invisible to Windows calls under Wine) likewise.
         EXPECT_EQ(copies.count(L"AppPath\\VNTToolbox.log"), bound_by_user ? 1u : 0u);
         EXPECT_EQ(copies.count(L"AppData\\Sync\\linked.dat"), bound_by_user ? 1u : 0u);
+        EXPECT_EQ(copies.count(L"AppPath\\ClipScan.log"), bound_by_user ? 1u : 0u);
+        // A folder link is never followed: its files are not copied.
+        EXPECT_EQ(copies.count(L"Updater\\update\\stageplan.spt"), 0u);
+        EXPECT_EQ(copies.count(L"AppData\\log\\Vantrel.log"), 0u);
+        EXPECT_EQ(copies.count(L"AppData\\handset vault\\C\\a.log"), 0u);
     }
 
     // The install folder itself replaced by a link to the other account's.
