@@ -64,7 +64,7 @@ class LargeMember(unittest.TestCase):
             self.assertTrue(one.read() == eight.read(), "eight threads wrote another archive than one")
         os.remove(archives[1])
 
-        zipcheck.test_readers(archives[0], 2)
+        zipcheck.check_readers(archives[0], 2)
         for reader, got in zipcheck.stream_digests(archives[0], sorted(expected)).items():
             self.assertEqual(got, expected, reader)
 
