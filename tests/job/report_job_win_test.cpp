@@ -454,16 +454,34 @@ TEST_F(ReportJob, ALinkSwappedIntoTheWorkingFolderIsNeitherPackedNorFollowed) {
         vantrel_test::RemoveTree(work + L"AppData");
         ASSERT_TRUE(vantrel_test::MakeLink(work + L"AppData", outside.Path() + L"secret"));
     };
-    std::vector<std::string> packed;
+    auto names_in = [](const std::wstring& archive) {
+        std::vector<std::string> names;
+        for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(archive)).Entries) names.push_back(entry.Name);
+        return names;
+    };
+    std::vector<std::string> packed, followed;
     stages.ZipFolder = [&](const std::wstring& work, const std::wstring& archive) {
         const int count = ZipFolder(work, archive);
-        for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(archive)).Entries) packed.push_back(entry.Name);
+        packed = names_in(archive);
+        // Non-vacuous: a walk that enters the link (here it is told to walk
+        // the link's folder too) packs the other account's file, and the
+        // check below sees it.
+        TZipWriter following;
+        following.FilesList = {L"*.*", L"AppData\\*.*"};
+        following.SetRootDir(work);
+        following.SetRelativePaths(true);
+        following.ZipName = target_.Path() + L"followed.zip";
+        following.Zip();
+        followed = names_in(following.ZipName);
         return count;
     };
 
     Run(stages);
 
-    EXPECT_EQ(packed, std::vector<std::string>{"Vantrel_Debug_Info.txt"});
+    const std::vector<std::string> only_the_report = {"Vantrel_Debug_Info.txt"};
+    EXPECT_EQ(packed, only_the_report);
+    EXPECT_NE(followed, only_the_report);
+    EXPECT_NE(std::find(followed.begin(), followed.end(), "AppData/other-account.txt"), followed.end());
     EXPECT_EQ(ReadFileBytes(outside.Path() + L"secret\\other-account.txt"), "not for the archive");
     // The link itself cannot be removed from Windows code under Wine (every
     // call there acts on what it points to); on Windows it goes with the area.
