@@ -15,8 +15,14 @@ turn, after one warm-up of each:
      emptying and removing the working folder, copying the archive) is the
      total minus the stages.
 
-Usage: bench/report_run_bench.py [--runs N] [--corpus DIR]
-Needs the win and wintest builds (scripts/build.sh win wintest).
+With --compare EXE, another build of the product (an earlier version, say)
+is timed as in A too, its runs taking turns with this build's, so that the
+two are measured side by side under the same load.
+
+Usage: bench/report_run_bench.py [--runs N] [--corpus DIR] [--compare EXE]
+Needs the win and wintest builds (scripts/build.sh win wintest); where Wine
+cannot start 32-bit programs (VANTREL_WINE_BIN set, as scripts/test.sh and
+scripts/run.sh do), the win64 and wintest64 builds instead.
 """
 import argparse
 import os
@@ -35,8 +41,9 @@ import xdisplay  # noqa: E402
 import make_corpus  # noqa: E402  (beside this script)
 
 BUILD = os.path.join(ROOT, "build")
-EXE = os.path.join(BUILD, "win", "VantrelInfoHelpV2.exe")
-FIXTURES = os.path.join(BUILD, "wintest", "tests", "fixtures")
+BITS = "64" if winebed.SIXTY_FOUR_BIT_TOOL else ""
+EXE = os.path.join(BUILD, "win" + BITS, "VantrelInfoHelpV2.exe")
+FIXTURES = os.path.join(BUILD, "wintest" + BITS, "tests", "fixtures")
 GUIPROBE = os.path.join(FIXTURES, "guiprobe", "guiprobe.exe")
 JOBRUN = os.path.join(FIXTURES, "jobrun", "jobrun.exe")
 WORK = os.path.join(BUILD, "bench", "report_run")
@@ -50,9 +57,9 @@ def seed(prefix, corpus):
         f.write(b"MZ")
 
 
-def click_to_message(prefix, display):
+def click_to_message(prefix, display, exe=EXE):
     """Seconds from the click to the success message."""
-    with tooldriver.ToolRun(EXE, prefix, display, GUIPROBE).start() as tool:
+    with tooldriver.ToolRun(exe, prefix, display, GUIPROBE).start() as tool:
         window = tool.main_window()
         start = time.perf_counter()
         tool.press_button(window)
@@ -75,19 +82,24 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--corpus", help="the folder to seed from (default: the project's corpus)")
+    parser.add_argument("--compare", help="another build of the product, timed in turn with this one")
     options = parser.parse_args()
     options.corpus = options.corpus or make_corpus.ensure_corpus()
 
     os.makedirs(WORK, exist_ok=True)
-    prefix = winebed.fresh(winebed.ensure_template(os.path.join(BUILD, "wintest", "wine", "template")),
+    prefix = winebed.fresh(winebed.ensure_template(os.path.join(BUILD, "wintest" + BITS, "wine", "template")),
                            os.path.join(WORK, "prefix"))
-    gui, timed = [], []
+    gui, timed, other = [], [], []
     try:
         seed(prefix, options.corpus)
         with xdisplay.Display() as display:
             click_to_message(prefix, display), stage_times(prefix)  # warm-up
+            if options.compare:
+                click_to_message(prefix, display, options.compare)
             for _ in range(options.runs):
                 gui.append(click_to_message(prefix, display))
+                if options.compare:
+                    other.append(click_to_message(prefix, display, options.compare))
                 timed.append(stage_times(prefix))
         archive = os.path.getsize(os.path.join(winebed.desktop_dir(prefix), product.ARCHIVE))
     finally:
@@ -97,6 +109,13 @@ def main():
     print("%d runs; archive on the desktop: %.1f MB" % (options.runs, archive / 1e6))
     print("A  click to success message   s: min %.2f  median %.2f  max %.2f" %
           (min(gui), statistics.median(gui), max(gui)))
+    if other:
+        print("A' the other build (%s)  s: min %.2f  median %.2f  max %.2f" %
+              (os.path.basename(os.path.dirname(os.path.abspath(options.compare))), min(other),
+               statistics.median(other), max(other)))
+        ratios = sorted(a / b for a, b in zip(gui, other))
+        print("   this build / the other, run by run: median %.3f  (range %.3f to %.3f)" %
+              (statistics.median(ratios), ratios[0], ratios[-1]))
     totals = [t["total_ms"] / 1000 for t in timed]
     print("B  job in one process          s: min %.2f  median %.2f  max %.2f" %
           (min(totals), statistics.median(totals), max(totals)))
