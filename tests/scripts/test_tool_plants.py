@@ -193,6 +193,8 @@ class ToolAgainstPlants(PrivatePrefixCase):
 
     def plant_temp_at_canary(self):
         self.set_temp(CANARY)
+        # A program started now sees it.
+        self.assertEqual(winebed.run_program(self.env, ["cmd", "/c", "echo", "%TEMP%"], 300), (0, CANARY))
 
     def plant_desktop_through_folder_link(self):
         """The profile's Desktop is a folder link to a folder on another
