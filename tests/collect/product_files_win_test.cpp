@@ -166,14 +166,15 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
     WriteFileBytes(Work() + L"AppPath\\Aerovell\\logs\\a.log", "stale");
     const std::vector<std::wstring> locked = {L"Program Files\\Vantrel\\Faults.log",
                                               L"Roaming\\Vantrel\\VNT\\DataBase\\main.db"};
-    std::vector<ScopedFileHandle> holders;
-    for (const auto& file : locked) {
-        holders.emplace_back(::CreateFileW(Root(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(holders.back().Valid());
-    }
     LogTail log;
-
-    CollectProductFiles(Folders(true), Work());
+    {
+        // Held by another program, as a running product holds its files.
+        vantrel_test::LockerProcess first(Root(locked[0]));
+        vantrel_test::LockerProcess second(Root(locked[1]));
+        ASSERT_TRUE(first.Holding());
+        ASSERT_TRUE(second.Holding());
+        CollectProductFiles(Folders(true), Work());
+    }
 
     std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
     expected.erase(L"AppPath\\Faults.log");

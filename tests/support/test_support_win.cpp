@@ -206,4 +206,24 @@ std::vector<std::wstring> TreeOf(const std::wstring& folder) {
     return tree;
 }
 
+LockerProcess::LockerProcess(const std::wstring& path) {
+    name_ = L"vantrel_lock_" + UniqueSuffix();
+    ready_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_ready").c_str()));
+    done_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_done").c_str()));
+    std::wstring command = L"\"" + FixtureDir() + L"file_locker\\file_locker.exe\" \"" + path + L"\" " + name_;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    process_.Reset(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    HANDLE both[] = {ready_.Get(), process_.Get()};
+    holding_ = ::WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+LockerProcess::~LockerProcess() {
+    ::SetEvent(done_.Get());
+    if (process_) ::WaitForSingleObject(process_.Get(), 30000);
+}
+
 }  // namespace vantrel_test
