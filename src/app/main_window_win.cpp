@@ -7,6 +7,7 @@
 #include "platform/folders_win.h"
 #include "platform/identity_win.h"
 #include "platform/text.h"
+#include "platform/text_win.h"
 #include "job/report_job_win.h"
 
 #include <commctrl.h>
@@ -99,13 +100,7 @@ std::wstring ComputeTargetFile() {
     std::wstring folder = GetSpecialFolder(nullptr, CSIDL_DESKTOPDIRECTORY);
     if (!folder.empty()) {
         folder = MapDesktopToSessionUser(folder, GetSessionUserName(), GetProcessUserName(::GetCurrentProcessId()),
-                                         [](const std::wstring& s) {
-                                             std::wstring upper(s);
-                                             if (!upper.empty()) {
-                                                 ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-                                             }
-                                             return upper;
-                                         });
+                                         UpperCaseText);
     } else {
         folder = ExcludeTrailingBackslash(GetModuleDir());
     }
@@ -260,12 +255,7 @@ void OpenLink(const std::wstring& address) {
     // The browser starts with the logged-on user's rights where that user's
     // shell can be asked; only without one does the tool start it itself.
     if (OpenThroughUserShell(address)) return;
-    HINSTANCE result = nullptr;
-    try {
-        result = ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    } catch (...) {
-        result = nullptr;
-    }
+    const HINSTANCE result = ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(result) <= 32) {
         ::ShellExecuteW(nullptr, L"open", L"IExplore.EXE", address.c_str(), nullptr, SW_SHOWNORMAL);
     }

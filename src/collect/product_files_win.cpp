@@ -1,6 +1,8 @@
 #include "collect/product_files_win.h"
 
 #include "log/log_win.h"
+#include "platform/contain_win.h"
+#include "platform/directory_win.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
@@ -8,6 +10,7 @@
 #include "platform/private_folder_win.h"
 #include "platform/run_globals_win.h"
 #include "platform/safe_paths.h"
+#include "platform/text_win.h"
 #include "platform/user_data_win.h"
 #include "platform/wow64_win.h"
 
@@ -24,22 +27,28 @@ namespace {
 const DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+const wchar_t kStage[] = L"product files";
+
+// The errors of a file that is there but cannot be read.
+bool IsReadRefusal(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
 // Appends the entries matching `pattern` that are folders (`folders`) or
 // files; links are left out. The pattern is listed in its extended-length
 // form, the paths appended in the form it was given.
 void ListEntries(const std::wstring& pattern, bool folders, TStringList& list) {
     const std::wstring folder = ExtractFilePath(pattern);
     const std::wstring listed_folder = ExtendedLengthPath(folder);
+    TFindEntries find(listed_folder + ExtractFileName(pattern));
     WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW((listed_folder + ExtractFileName(pattern)).c_str(), &data));
-    if (!find) return;
-    do {
+    while (find.Next(data)) {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         if (IsLinkEntry(data, listed_folder + name)) continue;
         const bool is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (is_folder == folders) list.push_back(folder + name);
-    } while (::FindNextFileW(find.Get(), &data));
+    }
 }
 
 ScopedFileHandle CreateNew(const std::wstring& path, DWORD attributes) {
@@ -95,14 +104,23 @@ public:
         if (!IsPlainRelativePath(below_base) || !IsPlainRelativePath(below_root)) return;
         if (plan.Wildcard && IsExcludedFromWildcard(ExtractFileName(below_base))) return;
         TCheckedEntry source;
+        DWORD open_error = ERROR_SUCCESS;
         {
             TActAsUser as_user(rights_);
             if (rights_.BoundByUser() && !as_user.Active()) return;  // never read with more than the user's rights
             const TUserDataFolder* root = Root(plan.Root);
             if (root == nullptr) return;
+            ::SetLastError(ERROR_SUCCESS);
             source = root->OpenFile(below_root);
+            if (!source.Handle) open_error = ::GetLastError();
         }
-        if (!source.Handle) return;
+        if (!source.Handle) {
+            // A missing file is no failure; one that is there but cannot be
+            // read (another program holds it, or access is denied) is
+            // recorded and left out.
+            if (IsReadRefusal(open_error)) RecordFailure(kStage, L"Cannot open file " + file, open_error);
+            return;
+        }
         WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base);
     }
 
@@ -128,22 +146,18 @@ private:
 };
 
 void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std::wstring& path) {
-    try {
+    // A failure outside one file's copy leaves out the rest of this pattern.
+    ContainFailure(kStage, [&] {
         TStringList files;
         reader.List(path, false, files);
         WriteLog(path);
         WriteLog(DecimalText(static_cast<std::uint64_t>(files.size())));
         for (const auto& file : files) {
             WriteLog(file);
-            try {
-                reader.Copy(plan, file);
-            } catch (...) {
-                // This file is left out; the next one is tried.
-            }
+            // A file that fails is left out; the next one is tried.
+            ContainFailure(kStage, [&] { reader.Copy(plan, file); });
         }
-    } catch (...) {
-        // The rest of this pattern is left out.
-    }
+    });
 }
 
 void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProductFolders& folders,
@@ -158,36 +172,36 @@ void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProd
     }
 }
 
+// The whole collection; an error leaves it at once.
+void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
+    ScopedFsRedirectionOff redirection;
+    TProductReader reader(rights);
+    for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {
+        CollectOne(reader, kProductFilePatterns[row], folders, work_dir);
+    }
+    if (folders.AppDataDir.empty()) return;
+    TStringList devices;
+    reader.List(HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
+    for (const auto& device : devices) {
+        CollectOne(reader, HandsetVaultPattern(ExtractFileName(device)), folders, work_dir);
+    }
+}
+
 }  // namespace
 
+// A failure ends the collection; what was copied stays.
 void CollectProductFiles(const std::wstring& work_dir) {
-    try {
-        CollectProductFiles({InstallDir, ReportAppFrame().AppDataDir, UpdaterDir}, work_dir);
-    } catch (...) {
-        // Nothing is collected.
-    }
+    ContainFailure(kStage, [&] {
+        CollectAll({InstallDir, ReportAppFrame().AppDataDir, UpdaterDir}, work_dir, UserRightsForReading());
+    });
 }
 
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir) {
-    CollectProductFiles(folders, work_dir, UserRightsForReading());
+    ContainFailure(kStage, [&] { CollectAll(folders, work_dir, UserRightsForReading()); });
 }
 
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
-    ScopedFsRedirectionOff redirection;
-    try {
-        TProductReader reader(rights);
-        for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {
-            CollectOne(reader, kProductFilePatterns[row], folders, work_dir);
-        }
-        if (folders.AppDataDir.empty()) return;
-        TStringList devices;
-        reader.List(HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
-        for (const auto& device : devices) {
-            CollectOne(reader, HandsetVaultPattern(ExtractFileName(device)), folders, work_dir);
-        }
-    } catch (...) {
-        // The collection ends here; what was copied stays.
-    }
+    ContainFailure(kStage, [&] { CollectAll(folders, work_dir, rights); });
 }
 
 void ListMatchingFiles(const std::wstring& pattern, TStringList& list) { ListEntries(pattern, false, list); }

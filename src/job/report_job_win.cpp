@@ -3,6 +3,7 @@
 #include "job/geninfo_protocol.h"
 #include "collect/apple_libraries_win.h"
 #include "collect/product_files_win.h"
+#include "platform/contain_win.h"
 #include "platform/datetime.h"
 #include "platform/directory_win.h"
 #include "platform/errors.h"
@@ -16,6 +17,7 @@
 #include "platform/safe_paths.h"
 #include "platform/registry_win.h"
 #include "platform/system_locale_win.h"
+#include "platform/text_win.h"
 #include "platform/version_info.h"
 #include "platform/wow64_win.h"
 #include "report/autoruns.h"
@@ -87,8 +89,11 @@ ScopedFileHandle OpenTargetFolder(const std::wstring& folder, bool refuse_link) 
     return handle;
 }
 
+// Calls a stage of the run (when it is set), noting its name in `current`
+// first, so that a failure that ends the run can name it.
 template <typename Stage, typename... Args>
-void CallStage(const Stage& stage, Args&&... args) {
+void CallStage(const wchar_t*& current, const wchar_t* name, const Stage& stage, Args&&... args) {
+    current = name;
     if (stage) stage(std::forward<Args>(args)...);
 }
 
@@ -106,60 +111,55 @@ private:
 };
 
 // Everything of a run from the report's header to the packed archive; an
-// exception leaves at once.
+// exception leaves at once, `current` naming the stage it left.
 void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::wstring& work_dir,
-                  TStringList& lines, std::wstring& archive) {
+                  TStringList& lines, std::wstring& archive, const wchar_t*& current) {
     TProgress progress;
+    current = L"version line";
     lines.push_back(L"Version:" + GetFileInfoItem(GetModulePath(), 3, L"Unknown"));
-    try {
-        lines.push_back(L"Date:" + FormatReportDateTime(LocalNow(), UserLocale()));
-    } catch (...) {
-        // Only the date line is lost.
-    }
+    // Only the date line is lost when it fails.
+    ContainFailure(L"date line", [&] { lines.push_back(L"Date:" + FormatReportDateTime(LocalNow(), UserLocale())); });
 
-    CallStage(stages.AddSystemOverview, lines);
+    CallStage(current, L"system overview", stages.AddSystemOverview, lines);
     progress.Step();
-    CallStage(stages.AddProcesses, lines);
+    CallStage(current, L"processes", stages.AddProcesses, lines);
     progress.Step();
-    CallStage(stages.AddServices, lines);
+    CallStage(current, L"services", stages.AddServices, lines);
     progress.Step();
-    try {
+    // The autoruns section is dropped when it fails; the report goes on.
+    ContainFailure(L"autoruns", [&] {
         if (stages.BuildAutoruns) {
             TStringList autoruns = stages.BuildAutoruns();
             lines.insert(lines.end(), autoruns.begin(), autoruns.end());
         }
-    } catch (...) {
-        // The autoruns section is dropped; the report goes on.
-    }
-    CallStage(stages.LoadInstallDir);
-    CallStage(stages.AddInstalledFiles, lines, InstallDir, true);
+    });
+    CallStage(current, L"install folder", stages.LoadInstallDir);
+    CallStage(current, L"installed files", stages.AddInstalledFiles, lines, InstallDir, true);
     progress.Step();
 
+    current = L"report file";
     SaveBytesToFile(work_dir + kReportName, EncodeUtf16LinesFile(lines));
 
-    CallStage(stages.CaptureAppleLibraries, work_dir);
-    CallStage(stages.SaveSystemInfo, work_dir);
+    CallStage(current, L"Apple libraries", stages.CaptureAppleLibraries, work_dir);
+    CallStage(current, L"system information", stages.SaveSystemInfo, work_dir);
     progress.Step();
-    CallStage(stages.CollectProductFiles, work_dir);
+    CallStage(current, L"product files", stages.CollectProductFiles, work_dir);
     progress.Step();
 
     // The archive is created new in this run's own area: no earlier file can
     // be there, and nothing but this run's archive is ever copied.
+    current = L"archive path";
     archive = area.ArchivePath();
-    CallStage(stages.ZipFolder, work_dir, archive);
+    CallStage(current, L"archive", stages.ZipFolder, work_dir, archive);
     progress.Step();
 }
 
 // The registry text at HKLM\key\name in the default view of this process;
 // empty when the key or value is missing or the value is not text.
 std::wstring ReadMachineText(const wchar_t* key, const wchar_t* name) {
-    ScopedRegKey handle;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, handle.Receive()) != ERROR_SUCCESS) return L"";
-    try {
-        return ReadTextValue(handle.Get(), name);
-    } catch (const ERegistryException&) {
-        return L"";
-    }
+    std::wstring text;
+    ReadRegistryText(HKEY_LOCAL_MACHINE, key, name, KEY_READ, text);
+    return text;
 }
 
 unsigned __stdcall GenInfoThreadProc(void* parameter) {
@@ -208,20 +208,31 @@ TWorkAreaPlaces SystemWorkAreaPlaces() {
 
 std::wstring GenInfo(const TReportStages& stages, const TRunArea& area) {
     std::wstring archive;
+    const wchar_t* current = L"updater folder";
     try {
         UpdaterDir = ExtractFilePath(GetUpdaterPath());
         SendGenInfo(GENINFO_START, kGenInfoProgressMax);
-        CallStage(stages.LoadWow64Functions);
+        CallStage(current, L"WOW64 functions", stages.LoadWow64Functions);
 
         // The working folder is made new in the run's own area; without an
         // area the run ends here.
+        current = L"working folder";
         const std::wstring work_dir = area.WorkDir();
-        if (work_dir.empty() || !::CreateDirectoryW(work_dir.c_str(), nullptr)) return archive;
+        if (work_dir.empty()) {
+            RecordFailure(current, L"No working area");
+            return archive;
+        }
+        if (!::CreateDirectoryW(work_dir.c_str(), nullptr)) {
+            RecordFailure(current, L"Cannot create the working folder", ::GetLastError());
+            return archive;
+        }
         const TWorkDirCleanup cleanup(work_dir);
         TStringList lines;
-        BuildAndPack(stages, area, work_dir, lines, archive);
+        BuildAndPack(stages, area, work_dir, lines, archive, current);
     } catch (...) {
-        // The run ends here; the window hears of it through the archive's absence.
+        // The run ends here; the window hears of it through the archive's
+        // absence.
+        RecordCurrentFailure(current);
     }
     return archive;
 }
@@ -249,6 +260,7 @@ bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
         TSessionUserImpersonation as_user;
         return CopyToTarget(archive, target, as_user.Active());
     } catch (const EToolError&) {
+        RecordCurrentFailure(L"copy to the target");
         return false;  // no random name to be had: nothing is written
     }
 }
@@ -257,6 +269,7 @@ bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& 
     try {
         return CopyToTarget(archive, target, false);
     } catch (const EToolError&) {
+        RecordCurrentFailure(L"copy to the target");
         return false;
     }
 }

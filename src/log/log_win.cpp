@@ -1,5 +1,6 @@
 #include "log/log_win.h"
 
+#include "platform/contain_win.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
 #include "platform/system_locale_win.h"
@@ -185,12 +186,14 @@ void TLogManage::Write(const std::wstring& text) noexcept {
         log_->LockedAppendLine(text);
         if (CloseAfterWrite) log_.reset();
     } catch (...) {
+        // The log cannot record its own failure: the message is dropped.
         log_.reset();
     }
 }
 
 void CreateLogManager() {
     if (g_log_manager == nullptr) g_log_manager = new TLogManage;
+    SetFailureWriter([](const std::wstring& line) { WriteLog(line); });
 }
 
 TLogManage* LogManager() { return g_log_manager; }

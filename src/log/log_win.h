@@ -81,8 +81,9 @@ private:
     TCriticalSection lock_;
 };
 
-// Creates the process-wide log manager; start-up calls it before the main
-// window exists. It lives until the process ends.
+// Creates the process-wide log manager, and makes the tool's log the place
+// where contained failures are recorded (contain_win.h); start-up calls it
+// before the main window exists. It lives until the process ends.
 void CreateLogManager();
 // The process-wide log manager, or null before CreateLogManager.
 TLogManage* LogManager();

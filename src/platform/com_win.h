@@ -44,6 +44,7 @@ public:
     }
     ScopedOleInitialize(const ScopedOleInitialize&) = delete;
     ScopedOleInitialize& operator=(const ScopedOleInitialize&) = delete;
+    bool Succeeded() const { return SUCCEEDED(result_); }
 
 private:
     HRESULT result_;

@@ -11,16 +11,7 @@ namespace {
 const DWORD kRemoveAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
 
 // The listing of `folder` (with a trailing backslash), "." and ".." included.
-std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) {
-    std::vector<WIN32_FIND_DATAW> entries;
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return entries;
-    do {
-        entries.push_back(data);
-    } while (::FindNextFileW(find.Get(), &data));
-    return entries;
-}
+std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) { return FindEntries(folder + L"*"); }
 
 bool IsDotEntry(const WIN32_FIND_DATAW& entry) {
     return std::wstring(entry.cFileName) == L"." || std::wstring(entry.cFileName) == L"..";
@@ -116,6 +107,26 @@ bool RemoveTree(const std::wstring& path, const TFileId* expected) {
 }
 
 }  // namespace
+
+TFindEntries::TFindEntries(const std::wstring& pattern)
+    : find_(::FindFirstFileW(pattern.c_str(), &first_)), first_pending_(static_cast<bool>(find_)) {}
+
+bool TFindEntries::Next(WIN32_FIND_DATAW& data) {
+    if (first_pending_) {
+        first_pending_ = false;
+        data = first_;
+        return true;
+    }
+    return find_ && ::FindNextFileW(find_.Get(), &data) != FALSE;
+}
+
+std::vector<WIN32_FIND_DATAW> FindEntries(const std::wstring& pattern) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    TFindEntries find(pattern);
+    WIN32_FIND_DATAW data;
+    while (find.Next(data)) entries.push_back(data);
+    return entries;
+}
 
 std::vector<TDirEntry> ListDirectory(const std::wstring& folder) {
     std::vector<TDirEntry> entries;

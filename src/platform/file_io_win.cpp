@@ -35,13 +35,13 @@ bool ForceDirectories(const std::wstring& path) {
 void SaveBytesToFile(const std::wstring& path, const std::string& bytes) {
     ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw EToolError("Cannot create file " + EncodeUtf8(path));
+    if (!file) throw EToolError("Cannot create file " + EncodeUtf8(path), ::GetLastError());
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
         DWORD written = 0;
         if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written != chunk) {
-            throw EToolError("Cannot write file " + EncodeUtf8(path));
+            throw EToolError("Cannot write file " + EncodeUtf8(path), ::GetLastError());
         }
         done += written;
     }
@@ -50,13 +50,13 @@ void SaveBytesToFile(const std::wstring& path, const std::string& bytes) {
 std::string LoadFileBytes(const std::wstring& path) {
     ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw EToolError("Cannot open file " + EncodeUtf8(path));
+    if (!file) throw EToolError("Cannot open file " + EncodeUtf8(path), ::GetLastError());
     std::string bytes;
     std::vector<char> buffer(1 << 16);
     while (true) {
         DWORD got = 0;
         if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-            throw EToolError("Cannot read file " + EncodeUtf8(path));
+            throw EToolError("Cannot read file " + EncodeUtf8(path), ::GetLastError());
         }
         if (got == 0) break;
         bytes.append(buffer.data(), got);
@@ -162,12 +162,6 @@ std::wstring FullPath(const std::wstring& path) {
     DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (n == 0 || n >= buffer.size()) return path;
     return std::wstring(buffer.data(), n);
-}
-
-std::wstring UpperCaseText(const std::wstring& text) {
-    std::wstring upper(text);
-    if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    return upper;
 }
 
 }  // namespace vantrel

@@ -42,8 +42,5 @@ std::wstring GetModulePath();
 std::wstring GetModuleDir();
 // GetFullPathNameW of `path`; the path unchanged when the call fails.
 std::wstring FullPath(const std::wstring& path);
-// `text` in upper case as the system's letter case rules give it, the way
-// file names are compared.
-std::wstring UpperCaseText(const std::wstring& text);
 
 }  // namespace vantrel

@@ -43,33 +43,16 @@ std::wstring SystemDrive() {
     return std::wstring(buffer).substr(0, 2);
 }
 
-// A text value ("" when missing or not text) of a key opened with query
-// access in the default view; false when the key does not open.
-bool ReadShellFoldersValue(HKEY root, const wchar_t* name, std::wstring& text) {
-    ScopedRegKey key;
-    if (::RegOpenKeyExW(root, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return false;
-    try {
-        text = ReadTextValue(key.Get(), name);
-    } catch (const ERegistryException&) {
-        text.clear();
-    }
-    return true;
-}
-
 std::wstring AppDataFromShell(bool common) {
     return TAppFrame::GetShellFolder(nullptr, common ? kCsidlCommonAppData : kCsidlAppData);
 }
 
 std::wstring AppDataFromRegistry(bool common) {
+    // A text value ("" when missing or not text) of the key opened with query
+    // access in the default view.
     std::wstring folder;
-    try {
-        if (!ReadShellFoldersValue(common ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                                   common ? L"Common AppData" : L"AppData", folder)) {
-            folder.clear();
-        }
-    } catch (...) {
-        folder.clear();
-    }
+    ReadRegistryText(common ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kShellFoldersKey,
+                     common ? L"Common AppData" : L"AppData", KEY_QUERY_VALUE, folder);
     return folder;
 }
 

@@ -4,8 +4,8 @@
 #include "platform/identity_rules.h"
 #include "platform/optional_api_win.h"
 #include "platform/os_version_win.h"
-
-#include <tlhelp32.h>
+#include "platform/process_snapshot_win.h"
+#include "platform/text_win.h"
 
 #include <vector>
 
@@ -67,20 +67,10 @@ bool QuerySessionUser(std::wstring& name) {
     return true;
 }
 
-std::wstring UpperCase(const std::wstring& text) {
-    std::wstring upper(text);
-    if (!upper.empty()) ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    return upper;
-}
-
 // The running processes, in snapshot order; none when no snapshot is taken.
 std::vector<TSnapshotProcess> ProcessSnapshot() {
     std::vector<TSnapshotProcess> processes;
-    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return processes;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    for (const PROCESSENTRY32W& entry : SnapshotProcesses()) {
         TSnapshotProcess process;
         process.ProcessId = entry.th32ProcessID;
         process.ExeFile = entry.szExeFile;
@@ -188,11 +178,11 @@ DWORD FindActiveExplorerSession() {
             session = id;
             return true;
         },
-        IsSessionActive, UpperCase);
+        IsSessionActive, UpperCaseText);
 }
 
 DWORD FindProcessByName(const std::wstring& file_name, const std::wstring& user_name) {
-    return FirstProcessNamed(ProcessSnapshot(), file_name, user_name, GetProcessUserName, UpperCase);
+    return FirstProcessNamed(ProcessSnapshot(), file_name, user_name, GetProcessUserName, UpperCaseText);
 }
 
 DWORD FindExplorerProcess(const std::wstring& user_name) { return FindProcessByName(kExplorerExe, user_name); }

@@ -1,9 +1,11 @@
 #include "platform/links_win.h"
 
+#include "platform/directory_win.h"
 #include "platform/file_io_win.h"
 #include "platform/nt_files_win.h"
 #include "platform/safe_paths.h"
 #include "platform/text.h"
+#include "platform/text_win.h"
 
 #include <aclapi.h>
 #include <winioctl.h>
@@ -124,8 +126,7 @@ bool IsLinkEntry(const WIN32_FIND_DATAW& entry, const std::wstring& path) {
 
 bool IsLinkPath(const std::wstring& path) {
     WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW(ExcludeTrailingBackslash(path).c_str(), &data));
-    return find && IsLinkEntry(data, ExcludeTrailingBackslash(path));
+    return TFindEntries(ExcludeTrailingBackslash(path)).Next(data) && IsLinkEntry(data, ExcludeTrailingBackslash(path));
 }
 
 bool IsOwnedBySystemOrAdministrators(HANDLE handle) {

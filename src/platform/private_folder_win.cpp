@@ -88,7 +88,7 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
         const std::wstring folder = base + RandomHex(16);
         if (!::CreateDirectoryW(folder.c_str(), attributes)) {
             if (::GetLastError() == ERROR_ALREADY_EXISTS) continue;
-            throw EToolError("Cannot create the working area");
+            throw EToolError("Cannot create the working area", ::GetLastError());
         }
         // Made just now under a name nobody knew: it is ours. Its identity
         // is what the clean-up checks before it removes anything.

@@ -1,5 +1,6 @@
 #include "platform/registry_win.h"
 
+#include "platform/contain_win.h"
 #include "platform/wow64_win.h"
 
 #include <vector>
@@ -34,12 +35,10 @@ bool TRegistry::OpenKeyForRead(const std::wstring& path) {
     const std::wstring sub_key = relative ? path : path.substr(1);
     const DWORD view = access_mask_ & kKeyViewBits;
     for (DWORD access : kReadAccessAttempts) {
-        HKEY opened = nullptr;
-        if (::RegOpenKeyExW(BaseHandle(relative), sub_key.c_str(), 0, view | access, &opened) != ERROR_SUCCESS) {
-            continue;
-        }
+        ScopedRegKey opened = OpenRegistryKey(BaseHandle(relative), sub_key, view | access);
+        if (!opened) continue;
         access_mask_ = view | access;
-        AdoptKey(opened, OpenedKeyPath(static_cast<bool>(key_), key_path_, sub_key, relative));
+        AdoptKey(opened.Release(), OpenedKeyPath(static_cast<bool>(key_), key_path_, sub_key, relative));
         return true;
     }
     return false;
@@ -77,7 +76,7 @@ std::wstring TRegistry::ReadText(const std::wstring& name) const {
 std::wstring TRegistry::ReadRawText(const std::wstring& name, TValueKind& kind) const {
     DWORD type = REG_NONE;
     std::wstring text;
-    try {
+    const bool read = ContainFailure(L"registry", [&] {
         std::string data(kTextValueBufferBytes, '\0');
         DWORD size = kTextValueBufferBytes;
         if (key_ && ::RegQueryValueExW(key_.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
@@ -85,9 +84,8 @@ std::wstring TRegistry::ReadRawText(const std::wstring& name, TValueKind& kind) 
             data.resize(size < kTextValueBufferBytes ? size : kTextValueBufferBytes);
             text = TextOfValueData(data);
         }
-    } catch (...) {
-        text = kRegistryReadErrorText;
-    }
+    });
+    if (!read) text = kRegistryReadErrorText;
     kind = ValueKindOfType(type);
     return text;
 }
@@ -95,6 +93,25 @@ std::wstring TRegistry::ReadRawText(const std::wstring& name, TValueKind& kind) 
 void TRegistry::CloseKeyHandle() {
     key_.Reset();
     key_path_.clear();
+}
+
+ScopedRegKey OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access) {
+    ScopedRegKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, access, key.Receive()) != ERROR_SUCCESS) key.Reset();
+    return key;
+}
+
+bool ReadRegistryText(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM access,
+                      std::wstring& text) {
+    text.clear();
+    const ScopedRegKey key = OpenRegistryKey(root, path, access);
+    if (!key) return false;
+    try {
+        text = ReadTextValue(key.Get(), name);
+    } catch (const ERegistryException&) {
+        text.clear();
+    }
+    return true;
 }
 
 std::wstring ReadTextValue(HKEY key, const std::wstring& name) {

@@ -77,6 +77,16 @@ private:
     bool on_wow64_ = false;
 };
 
+// Opens the key `path` below `root` for `access` (the view bits included);
+// an empty owner when it does not open.
+ScopedRegKey OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access = KEY_READ);
+
+// The text of value `name` of the key `path` below `root`, opened for
+// `access`, as ReadTextValue gives it but empty for a value that is not text.
+// False when the key does not open. Never throws.
+bool ReadRegistryText(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM access,
+                      std::wstring& text);
+
 // The text of value `name` of an open key, up to its first NUL and not
 // expanded: empty when the value is missing, empty or cannot be read; a value
 // of another type than REG_SZ or REG_EXPAND_SZ with data raises

@@ -22,12 +22,6 @@ constexpr DWORD kMaxValueName = 16384;  // value names have at most 16383 charac
 constexpr DWORD kMaxKeyName = 256;      // key names have at most 255 characters
 constexpr DWORD kShellLinkBuffer = 260;
 
-ScopedRegKey OpenForRead(HKEY root, const std::wstring& path) {
-    ScopedRegKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) key.Reset();
-    return key;
-}
-
 TStringList ValueNames(HKEY key) {
     TStringList names;
     std::vector<wchar_t> name(kMaxValueName + 1);
@@ -83,7 +77,7 @@ void ReadSource(const TLaunchSource& source, const TAutorunsContext& context, TS
 }  // namespace
 
 void AddNamedValues(HKEY root, const std::wstring& key, TStringList& lines) {
-    ScopedRegKey handle = OpenForRead(root, key);
+    ScopedRegKey handle = OpenRegistryKey(root, key);
     if (!handle) return;
     for (const std::wstring& name : ValueNames(handle.Get())) {
         lines.push_back(name + L"=" + ReadTextValue(handle.Get(), name));
@@ -93,12 +87,12 @@ void AddNamedValues(HKEY root, const std::wstring& key, TStringList& lines) {
 void AddRunOnceEx(HKEY root, const std::wstring& key, TStringList& lines) {
     TStringList subkeys;
     {
-        ScopedRegKey handle = OpenForRead(root, key);
+        ScopedRegKey handle = OpenRegistryKey(root, key);
         if (!handle) return;
         subkeys = SubkeyNames(handle.Get());
     }
     for (const std::wstring& subkey : subkeys) {
-        ScopedRegKey handle = OpenForRead(root, key + L"\\" + subkey);
+        ScopedRegKey handle = OpenRegistryKey(root, key + L"\\" + subkey);
         if (!handle) continue;
         for (const std::wstring& name : ValueNames(handle.Get())) {
             TStringList entry = RunOnceExLines(ReadTextValue(handle.Get(), name));
@@ -108,7 +102,7 @@ void AddRunOnceEx(HKEY root, const std::wstring& key, TStringList& lines) {
 }
 
 void AddDelimitedValue(HKEY root, const std::wstring& key, const std::wstring& value, TStringList& lines) {
-    ScopedRegKey handle = OpenForRead(root, key);
+    ScopedRegKey handle = OpenRegistryKey(root, key);
     if (!handle) return;
     TStringList items = DelimitedValueLines(ReadTextValue(handle.Get(), value), L"", L"", L"");
     lines.insert(lines.end(), items.begin(), items.end());
@@ -117,7 +111,7 @@ void AddDelimitedValue(HKEY root, const std::wstring& key, const std::wstring& v
 void AddLogonProgramValue(HKEY root, const std::wstring& key, const std::wstring& value,
                           const std::wstring& default_program, const TAutorunsContext& context,
                           TStringList& lines) {
-    ScopedRegKey handle = OpenForRead(root, key);
+    ScopedRegKey handle = OpenRegistryKey(root, key);
     if (!handle) return;
     TStringList items = DelimitedValueLines(ReadTextValue(handle.Get(), value), default_program,
                                             context.SystemFolder, context.WindowsFolder);

@@ -1,5 +1,6 @@
 #include "report/installed_files.h"
 
+#include "platform/contain_win.h"
 #include "platform/directory_win.h"
 #include "platform/file_io_win.h"
 #include "platform/handles_win.h"
@@ -57,7 +58,8 @@ void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool bann
 }
 
 void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner, const TUserRights& rights) {
-    try {
+    // A failure ends the inventory; the lines made so far stay.
+    ContainFailure(L"installed files", [&] {
         // Everything here only reads, so all of it runs with the user's rights.
         TActAsUser as_user(rights);
         if (rights.BoundByUser() && !as_user.Active()) return;
@@ -80,9 +82,7 @@ void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool bann
             const std::wstring digest = OpenFileMD5Hex(file.Handle.Get());
             lines.push_back(FormatInventoryLine(relative, version, digest, written, UserLocale()));
         }
-    } catch (...) {
-        // The inventory ends here; the lines made so far stay.
-    }
+    });
 }
 
 }  // namespace vantrel

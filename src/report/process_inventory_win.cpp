@@ -1,9 +1,13 @@
 #include "report/process_inventory_win.h"
 
+#include "platform/contain_win.h"
 #include "platform/crc32.h"
 #include "platform/file_io_win.h"
 #include "platform/handles_win.h"
 #include "platform/optional_api_win.h"
+#include "platform/registry_win.h"
+#include "platform/text_win.h"
+#include "platform/version_block_win.h"
 #include "report/crash_report_sections.h"
 #include "report/process_records.h"
 #include "report/section_banner.h"
@@ -169,22 +173,12 @@ TProcessEntry GatherOne(const TSystemProcessRecord& record, const std::wstring& 
     return MakeEntry(path, record, counters);
 }
 
+// The text `build` makes, or "error" when it fails (its failure recorded
+// under `stage`).
 template <typename Build>
-std::wstring OrError(Build build) {
-    try {
-        return build();
-    } catch (...) {
-        return L"error";
-    }
-}
-
-// ---- modules ----
-
-bool QueryVersionValue(std::vector<unsigned char>& block, const wchar_t* sub_block, void*& data, UINT& length) {
-    data = nullptr;
-    length = 0;
-    auto query = optional_api::VerQueryValueW();
-    return query != nullptr && query(block.data(), sub_block, &data, &length) != FALSE && data != nullptr;
+std::wstring OrError(const wchar_t* stage, Build build) {
+    std::wstring text;
+    return ContainFailure(stage, [&] { text = build(); }) ? text : std::wstring(L"error");
 }
 
 }  // namespace
@@ -206,14 +200,16 @@ std::wstring ProcessImagePathFromDevice(HANDLE process) {
 }
 
 std::wstring ProcessImagePath(HANDLE process) {
-    try {
-        std::wstring path = FullImageName(process);
-        if (path.empty()) path = ProcessImagePathFromDevice(process);
-        if (path.empty()) path = ModuleFileNameEx(process);
-        return path.empty() ? path : LongPathForm(path);
-    } catch (...) {
+    std::wstring path;
+    if (!ContainFailure(L"process image path", [&] {
+            path = FullImageName(process);
+            if (path.empty()) path = ProcessImagePathFromDevice(process);
+            if (path.empty()) path = ModuleFileNameEx(process);
+            if (!path.empty()) path = LongPathForm(path);
+        })) {
         return std::wstring();
     }
+    return path;
 }
 
 std::vector<TProcessEntry> GatherProcesses() {
@@ -236,15 +232,14 @@ wchar_t InventoryDecimalSeparator() {
         if (::GetLocaleInfoA(::GetThreadLocale(), LOCALE_SDECIMAL, buffer, sizeof buffer) <= 0 || buffer[0] == 0) {
             return L',';
         }
-        wchar_t wide[2] = {};
-        if (::MultiByteToWideChar(CP_ACP, 0, buffer, 1, wide, 1) != 1) return L',';
-        return wide[0];
+        const std::wstring wide = CodePageToWide(CP_ACP, std::string(buffer, 1));
+        return wide.size() == 1 ? wide[0] : L',';
     }();
     return separator;
 }
 
 std::wstring MemoryStatusText() {
-    return OrError([] {
+    return OrError(L"memory figures", [] {
         TMemoryFigures figures;
         std::wstring windows = WindowsDirectory();
         std::wstring root = windows.empty() ? std::wstring(L"C:\\") : windows.substr(0, 3);
@@ -276,7 +271,7 @@ std::wstring MemoryStatusText() {
 }
 
 std::wstring AtomTableText() {
-    return OrError([] {
+    return OrError(L"atom table", [] {
         TAtomCensus census;
         std::vector<wchar_t> buffer(1024 + 1);
         const int capacity = 1024;
@@ -291,11 +286,9 @@ std::wstring AtomTableText() {
 }
 
 std::wstring DesktopHeapText() {
-    return OrError([] {
-        ScopedRegKey key;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSubSystemsKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
-            return std::wstring();
-        }
+    return OrError(L"desktop heap", [] {
+        const ScopedRegKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kSubSystemsKey);
+        if (!key) return std::wstring();
         DWORD type = 0;
         DWORD size = 0;
         if (::RegQueryValueExW(key.Get(), L"Windows", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
@@ -325,32 +318,22 @@ void AddProcesses(TStringList& lines) {
 }
 
 std::wstring ModuleFileVersionText(const std::wstring& path) {
-    auto info_size = optional_api::GetFileVersionInfoSizeW();
-    auto info = optional_api::GetFileVersionInfoW();
-    if (info_size == nullptr || info == nullptr) return std::wstring();
-    DWORD ignored = 0;
-    DWORD size = info_size(path.c_str(), &ignored);
-    if (size == 0) return std::wstring();
-    std::vector<unsigned char> block(size);
-    if (!info(path.c_str(), 0, size, block.data())) return std::wstring();
+    const TVersionBlock block(path);
+    if (block.Empty()) return std::wstring();
 
     TModuleVersionFacts facts;
-    void* data = nullptr;
+    const void* data = nullptr;
     UINT length = 0;
-    if (QueryVersionValue(block, L"\\", data, length) && length >= sizeof(VS_FIXEDFILEINFO)) {
+    if (block.Query(L"\\", data, length) && length >= sizeof(VS_FIXEDFILEINFO)) {
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
         facts.HasFixedInfo = true;
         facts.FileVersionMS = fixed->dwFileVersionMS;
         facts.FileVersionLS = fixed->dwFileVersionLS;
     }
-    if (QueryVersionValue(block, L"\\VarFileInfo\\Translation", data, length) && length >= 2 * sizeof(WORD)) {
+    if (block.Query(L"\\VarFileInfo\\Translation", data, length) && length >= 2 * sizeof(WORD)) {
         const auto* words = static_cast<const WORD*>(data);
         facts.HasTranslation = true;
-        std::wstring key = ModuleFileVersionKey(words[0], words[1]);
-        if (QueryVersionValue(block, key.c_str(), data, length)) {
-            const auto* text = static_cast<const wchar_t*>(data);
-            facts.StringFileVersion = std::wstring(text, std::find(text, text + length, L'\0'));
-        }
+        facts.StringFileVersion = block.QueryText(ModuleFileVersionKey(words[0], words[1]));
     }
     return ModuleVersionText(facts);
 }

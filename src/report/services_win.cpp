@@ -1,4 +1,5 @@
 #include "report/services.h"
+#include "platform/contain_win.h"
 #include "report/services_win.h"
 
 #include "platform/file_io_win.h"
@@ -96,7 +97,8 @@ std::wstring GetImageVersionText(const std::wstring& image_path) {
 }
 
 void AddServices(TStringList& lines) {
-    try {
+    // A failure ends the section; the lines made so far stay.
+    ContainFailure(L"services", [&] {
         ScopedServiceHandle manager = OpenManager();
         if (!manager) return;
         std::vector<TServiceEntry> entries;
@@ -112,9 +114,7 @@ void AddServices(TStringList& lines) {
             line.VersionText = GetImageVersionText(line.ImagePath);
             lines.push_back(FormatServiceLine(line));
         }
-    } catch (...) {
-        // The section ends here; the lines made so far stay.
-    }
+    });
 }
 
 }  // namespace vantrel

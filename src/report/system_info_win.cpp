@@ -5,10 +5,10 @@
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
 #include "platform/optional_api_win.h"
+#include "platform/process_snapshot_win.h"
 #include "platform/system_locale_win.h"
+#include "platform/text_win.h"
 #include "platform/wow64_win.h"
-
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <vector>
@@ -29,16 +29,7 @@ TStringList& CaptureList() {
 }
 
 // Console programs write redirected output in the OEM code page.
-std::wstring DecodeOemText(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    const int size = static_cast<int>(bytes.size());
-    const UINT page = ::GetOEMCP();
-    const int needed = ::MultiByteToWideChar(page, 0, bytes.data(), size, nullptr, 0);
-    if (needed <= 0) return std::wstring();
-    std::wstring text(static_cast<std::size_t>(needed), L'\0');
-    ::MultiByteToWideChar(page, 0, bytes.data(), size, &text[0], needed);
-    return text;
-}
+std::wstring DecodeOemText(const std::string& bytes) { return CodePageToWide(::GetOEMCP(), bytes); }
 
 // A time limit counted from construction, on the 32-bit tick count (its
 // wrap-around is harmless for spans below 49 days).
@@ -82,14 +73,14 @@ public:
     // The whole file as the command left it; throws EToolError.
     std::string ReadAll() {
         if (::SetFilePointer(handle_.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-            throw EToolError("Cannot read file " + EncodeUtf8(path_));
+            throw EToolError("Cannot read file " + EncodeUtf8(path_), ::GetLastError());
         }
         std::string bytes;
         std::vector<char> buffer(1 << 16);
         DWORD got = 0;
         do {
             if (!::ReadFile(handle_.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-                throw EToolError("Cannot read file " + EncodeUtf8(path_));
+                throw EToolError("Cannot read file " + EncodeUtf8(path_), ::GetLastError());
             }
             bytes.append(buffer.data(), got);
         } while (got > 0);
@@ -116,11 +107,8 @@ std::vector<ScopedKernelHandle> ChildProcesses(HANDLE parent) {
     if (get_process_id == nullptr) return children;
     const DWORD parent_id = get_process_id(parent);
     const std::uint64_t parent_created = CreationTime(parent);
-    ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || parent_id == 0) return children;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (parent_id == 0) return children;
+    for (const PROCESSENTRY32W& entry : SnapshotProcesses()) {
         if (entry.th32ParentProcessID != parent_id || entry.th32ProcessID == parent_id) continue;
         ScopedKernelHandle child(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
                                                entry.th32ProcessID));

@@ -5,6 +5,7 @@
 #include "platform/identity_win.h"
 #include "platform/optional_api_win.h"
 #include "platform/system_locale_win.h"
+#include "platform/text_win.h"
 #include "platform/win.h"
 
 #include <vector>
@@ -25,11 +26,8 @@ constexpr int kMetricMediaCenter = 87;
 // 8-bit text in the system code page as UTF-16.
 std::wstring WidenAnsi(const std::string& text) {
     if (text.empty()) return std::wstring();
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) return WidenLatin1(text);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(length));
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return std::wstring(wide.data(), wide.size());
+    const std::wstring wide = CodePageToWide(CP_ACP, text);
+    return wide.empty() ? WidenLatin1(text) : wide;
 }
 
 std::wstring FixedText(const wchar_t* text, std::size_t capacity) {

@@ -11,24 +11,20 @@ TDirSearch::TDirSearch(const std::wstring& folder, DWORD attributes, bool recurs
 }
 
 void TDirSearch::Enter(const std::wstring& folder) {
-    TLevel level;
-    level.Folder = folder;
-    level.Find.Reset(::FindFirstFileW((folder + L"*").c_str(), &level.Data));
-    level.Pending = true;
-    if (level.Find) stack_.push_back(std::move(level));
+    stack_.push_back(TLevel{folder, TFindEntries(folder + L"*")});
 }
 
 std::wstring TDirSearch::Next() {
     const DWORD passed_over = (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~attributes_;
     while (!stack_.empty()) {
         TLevel& top = stack_.back();
-        if (!top.Pending && !::FindNextFileW(top.Find.Get(), &top.Data)) {
+        WIN32_FIND_DATAW data;
+        if (!top.Find.Next(data)) {
             stack_.pop_back();
             continue;
         }
-        top.Pending = false;
-        const std::wstring name = top.Data.cFileName;
-        const DWORD attributes = top.Data.dwFileAttributes;
+        const std::wstring name = data.cFileName;
+        const DWORD attributes = data.dwFileAttributes;
         if (name == L"." || name == L".." || (attributes & passed_over) != 0) continue;
         // Nothing in the folder being packed is reached through a reparse
         // point: a link there is neither entered nor packed.

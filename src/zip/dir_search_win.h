@@ -1,7 +1,7 @@
 // The folder walker of the zip writer.
 #pragma once
 
-#include "platform/handles_win.h"
+#include "platform/directory_win.h"
 #include "platform/win.h"
 
 #include <string>
@@ -29,9 +29,7 @@ public:
 private:
     struct TLevel {
         std::wstring Folder;  // with a trailing backslash
-        ScopedFindHandle Find;
-        WIN32_FIND_DATAW Data;
-        bool Pending;  // Data holds an entry not yet looked at
+        TFindEntries Find;
     };
     void Enter(const std::wstring& folder);
 

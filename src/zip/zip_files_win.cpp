@@ -5,6 +5,7 @@
 #include "platform/file_io_win.h"
 #include "platform/private_folder_win.h"
 #include "platform/text.h"
+#include "platform/text_win.h"
 
 #include <cstring>
 #include <vector>
@@ -15,25 +16,9 @@ namespace {
 
 const char kNoRoom[] = "Not enough room to write archive";
 
-std::string WideToAnsi(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int length = static_cast<int>(text.size());
-    int needed = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return std::string();
-    std::string out(static_cast<std::size_t>(needed), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, &out[0], needed, nullptr, nullptr);
-    return out;
-}
+std::string WideToAnsi(const std::wstring& text) { return WideToCodePage(CP_ACP, text); }
 
-std::wstring AnsiToWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int length = static_cast<int>(text.size());
-    int needed = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (needed <= 0) return std::wstring();
-    std::wstring out(static_cast<std::size_t>(needed), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, &out[0], needed);
-    return out;
-}
+std::wstring AnsiToWide(const std::string& text) { return CodePageToWide(CP_ACP, text); }
 
 // CharToOemA and OemToCharA convert in place-sized buffers.
 std::string AnsiToOem(const std::string& text) {
@@ -77,7 +62,7 @@ TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path), written_(pat
         written_ = path + L"." + RandomHex(8) + L".tmp";
         file_ = CreateNewFile(written_);
     }
-    if (!file_) throw EToolError("Cannot create archive " + EncodeUtf8(path));
+    if (!file_) throw EToolError("Cannot create archive " + EncodeUtf8(path), ::GetLastError());
 }
 
 TArchiveFile::~TArchiveFile() {
@@ -91,7 +76,7 @@ void TArchiveFile::WriteAll(const void* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 24));
         DWORD written = 0;
-        if (!::WriteFile(file_.Get(), p, chunk, &written, nullptr) || written != chunk) throw EToolError(kNoRoom);
+        if (!::WriteFile(file_.Get(), p, chunk, &written, nullptr) || written != chunk) throw EToolError(kNoRoom, ::GetLastError());
         p += chunk;
         size -= chunk;
     }
@@ -100,7 +85,7 @@ void TArchiveFile::WriteAll(const void* data, std::size_t size) {
 void TArchiveFile::Seek(std::uint64_t offset) {
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(file_.Get(), to, nullptr, FILE_BEGIN)) throw EToolError("error");
+    if (!::SetFilePointerEx(file_.Get(), to, nullptr, FILE_BEGIN)) throw EToolError("error", ::GetLastError());
 }
 
 void TArchiveFile::Write(const void* data, std::size_t size) {
@@ -115,9 +100,9 @@ void TArchiveFile::Overwrite(std::uint64_t offset, const void* data, std::size_t
 }
 
 void TArchiveFile::Keep() {
-    if (!::CloseHandle(file_.Release())) throw EToolError(kNoRoom);
+    if (!::CloseHandle(file_.Release())) throw EToolError(kNoRoom, ::GetLastError());
     if (written_ != path_ && !::MoveFileExW(written_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        throw EToolError("Cannot create archive " + EncodeUtf8(path_));
+        throw EToolError("Cannot create archive " + EncodeUtf8(path_), ::GetLastError());
     }
     keep_ = true;
 }
@@ -151,7 +136,7 @@ TMemberInfo TSourceFile::Describe(const TEncodedName& name) const {
 std::size_t TSourceFile::Read(char* buffer, std::size_t size) {
     DWORD got = 0;
     if (!::ReadFile(file_.Get(), buffer, static_cast<DWORD>(size), &got, nullptr)) {
-        throw EToolError("Cannot read file " + EncodeUtf8(path_));
+        throw EToolError("Cannot read file " + EncodeUtf8(path_), ::GetLastError());
     }
     return got;
 }

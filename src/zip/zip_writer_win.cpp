@@ -2,6 +2,7 @@
 
 #include "platform/file_io_win.h"
 #include "platform/safe_paths.h"
+#include "platform/text_win.h"
 #include "platform/win.h"
 #include "zip/dir_search_win.h"
 #include "zip/zip_files_win.h"

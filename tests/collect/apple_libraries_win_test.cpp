@@ -1,6 +1,7 @@
 #include "collect/apple_libraries_win.h"
 
 #include "collect/log_tail_win.h"
+#include "platform/directory_win.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
@@ -33,12 +34,9 @@ std::string LibraryBytes(const std::wstring& name) {
 
 std::set<std::wstring> FilesIn(const std::wstring& folder) {
     std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
-    } while (::FindNextFileW(find.Get(), &data));
+    for (const TDirEntry& entry : ListDirectory(folder + L"\\")) {
+        if (!entry.IsFolder) names.insert(entry.Name);
+    }
     return names;
 }
 

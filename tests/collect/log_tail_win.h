@@ -24,6 +24,7 @@ public:
         const std::string bytes = vantrel::FileExists(path_) ? ReadFileBytes(path_) : std::string();
         if (bytes.size() < start_) return {};  // rotated: not expected in a test run
         std::size_t from = start_ < 2 ? 2 : start_;
+        if (bytes.size() <= from) return {};
         const std::wstring text = vantrel::DecodeUtf16Le(bytes.substr(from));
         std::vector<std::wstring> lines;
         const std::size_t stamp = 25;  // "yyyy-mm-dd hh:nn:ss.zzz" and two blanks

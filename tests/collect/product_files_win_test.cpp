@@ -1,6 +1,7 @@
 #include "collect/product_files_win.h"
 
 #include "collect/log_tail_win.h"
+#include "platform/contain_win.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
 #include "platform/directory_win.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <vector>
@@ -75,18 +77,14 @@ std::string ContentFor(const std::wstring& name) {
 
 // Every file below `folder`, as paths relative to it.
 void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& files) {
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ListTree(folder + name + L"\\", prefix + name + L"\\", files);
+    for (const TDirEntry& entry : ListDirectory(folder)) {
+        if (entry.Name == L"." || entry.Name == L"..") continue;
+        if (entry.IsFolder) {
+            ListTree(folder + entry.Name + L"\\", prefix + entry.Name + L"\\", files);
         } else {
-            files.insert(prefix + name);
+            files.insert(prefix + entry.Name);
         }
-    } while (::FindNextFileW(find.Get(), &data));
+    }
 }
 
 class ProductFiles : public ::testing::Test {
@@ -168,20 +166,42 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
     WriteFileBytes(Work() + L"AppPath\\Aerovell\\logs\\a.log", "stale");
     const std::vector<std::wstring> locked = {L"Program Files\\Vantrel\\Faults.log",
                                               L"Roaming\\Vantrel\\VNT\\DataBase\\main.db"};
-    std::vector<ScopedFileHandle> holders;
-    for (const auto& file : locked) {
-        holders.emplace_back(::CreateFileW(Root(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(holders.back().Valid());
-    }
     LogTail log;
-
-    CollectProductFiles(Folders(true), Work());
+    {
+        // Held by another program, as a running product holds its files.
+        vantrel_test::LockerProcess first(Root(locked[0]));
+        vantrel_test::LockerProcess second(Root(locked[1]));
+        ASSERT_TRUE(first.Holding());
+        ASSERT_TRUE(second.Holding());
+        CollectProductFiles(Folders(true), Work());
+    }
 
     std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
     expected.erase(L"AppPath\\Faults.log");
     expected.erase(L"AppData\\DataBase\\main.db");
     ExpectCopies(expected);
-    EXPECT_EQ(log.NewLines(), ExpectedLog());  // the locked file is still traced
+
+    // Each locked file leaves one line naming the stage, the file and the
+    // sharing violation; a listed one right after its trace line. Nothing
+    // else in the trace changes.
+    const std::vector<std::wstring> lines = log.NewLines();
+    std::vector<std::wstring> trace;
+    std::vector<std::wstring> errors;
+    for (const auto& line : lines) (StartsWith(line, L"Error: ") ? errors : trace).push_back(line);
+    EXPECT_EQ(trace, ExpectedLog());  // the locked file is still traced
+    ASSERT_FALSE(SystemErrorText(ERROR_SHARING_VIOLATION).empty());
+    std::vector<std::wstring> expected_errors;
+    for (const auto& file : locked) {
+        expected_errors.push_back(L"Error: product files: Cannot open file " + Root(file) + L" (Windows error 32: " +
+                                  SystemErrorText(ERROR_SHARING_VIOLATION) + L")");
+    }
+    std::sort(errors.begin(), errors.end());
+    std::sort(expected_errors.begin(), expected_errors.end());
+    EXPECT_EQ(errors, expected_errors);
+    const auto listed = std::find(lines.begin(), lines.end(), Root(locked[1]));
+    ASSERT_NE(listed, lines.end());
+    ASSERT_NE(listed + 1, lines.end());
+    EXPECT_TRUE(StartsWith(listed[1], L"Error: product files: Cannot open file " + Root(locked[1])));
 }
 
 TEST_F(ProductFiles, MissingProductFoldersCopyNothingAndTraceEmptyMatches) {

@@ -1,6 +1,8 @@
 #include "job/report_job_win.h"
 
+#include "collect/log_tail_win.h"
 #include "job/geninfo_protocol.h"
+#include "platform/contain_win.h"
 #include "platform/errors.h"
 #include "platform/file_io_win.h"
 #include "platform/folders_win.h"
@@ -21,6 +23,7 @@
 namespace vantrel {
 namespace {
 
+using vantrel_test::LogTail;
 using vantrel_test::ReadFileBytes;
 using vantrel_test::TempFolder;
 using vantrel_test::WriteFileBytes;
@@ -157,7 +160,10 @@ protected:
 };
 
 TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
+    LogTail log;
     Run(RecordingStages());
+
+    EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{});  // a run without failures writes nothing to the log
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
     const std::vector<std::wstring> order = {L"overview", L"processes",  L"services", L"autoruns", L"installdir",
@@ -196,9 +202,11 @@ TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
         calls_.push_back(L"processes");
         throw EToolError("process query failed");
     };
+    LogTail log;
 
     Run(stages);
 
+    EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: processes: process query failed"});
     EXPECT_EQ(recorder_.Messages, Steps({1}, GENINFO_FAILED));
     EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes"}));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
@@ -207,7 +215,10 @@ TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
 
 TEST_F(ReportJob, FailedPackingLeavesNoTarget) {
     TReportStages stages = RecordingStages();
-    stages.ZipFolder = [](const std::wstring&, const std::wstring&) -> int { throw EToolError("error"); };
+    stages.ZipFolder = [](const std::wstring&, const std::wstring&) -> int {
+        throw EToolError("Not enough room to write archive", ERROR_DISK_FULL);
+    };
+    LogTail log;
     {
         TRunArea area(places_);
         ASSERT_TRUE(area.Ready());
@@ -216,14 +227,20 @@ TEST_F(ReportJob, FailedPackingLeavesNoTarget) {
     }
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6}, GENINFO_START));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
+    // The one line names the stage, the reason and the system's error.
+    ASSERT_FALSE(SystemErrorText(ERROR_DISK_FULL).empty());
+    EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: archive: Not enough room to write archive (Windows "
+                                                        L"error 112: " + SystemErrorText(ERROR_DISK_FULL) + L")"});
 }
 
 TEST_F(ReportJob, AFailingAutorunsSectionIsSkippedAlone) {
     TReportStages stages = RecordingStages();
     stages.BuildAutoruns = []() -> TStringList { throw EToolError("Invalid data type for 'x'"); };
+    LogTail log;
 
     Run(stages);
 
+    EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: autoruns: Invalid data type for 'x'"});
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
     std::wstring text = DecodeUtf16Le(ReadFileBytes(TargetFile).substr(2));
     EXPECT_EQ(text.find(L"autoruns line"), std::wstring::npos);

@@ -37,8 +37,8 @@ private:
 
 // Removes a key tree of one view.
 void DeleteTree(HKEY root, const wchar_t* parent, const std::wstring& name, REGSAM view) {
-    ScopedRegKey key;
-    if (::RegOpenKeyExW(root, parent, 0, KEY_ALL_ACCESS | view, key.Receive()) == ERROR_SUCCESS) {
+    const ScopedRegKey key = OpenRegistryKey(root, parent, KEY_ALL_ACCESS | view);
+    if (key) {
         ::RegDeleteTreeW(key.Get(), name.c_str());
         ::RegDeleteKeyExW(key.Get(), name.c_str(), view, 0);
     }

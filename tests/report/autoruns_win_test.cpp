@@ -1,6 +1,7 @@
 #include "report/autoruns.h"
 #include "report/autoruns_win.h"
 
+#include "platform/com_win.h"
 #include "platform/registry_rules.h"
 #include "platform/registry_win.h"
 #include "platform/wow64_win.h"
@@ -48,19 +49,16 @@ std::wstring WindowsFolder() {
 
 // Saves a shortcut through the shell-link object, as the shell would.
 void MakeShortcut(const std::wstring& file, const std::wstring& target, const std::wstring& arguments) {
-    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-    IShellLinkW* link = nullptr;
-    ASSERT_EQ(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link)),
+    ScopedOleInitialize ole;
+    ASSERT_TRUE(ole.Succeeded());
+    ComRef<IShellLinkW> link;
+    ASSERT_EQ(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Receive()),
               S_OK);
     link->SetPath(target.c_str());
     if (!arguments.empty()) link->SetArguments(arguments.c_str());
-    IPersistFile* persist = nullptr;
-    ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)), S_OK);
+    ComRef<IPersistFile> persist;
+    ASSERT_EQ(link->QueryInterface(IID_IPersistFile, persist.Receive()), S_OK);
     EXPECT_EQ(persist->Save(file.c_str(), TRUE), S_OK);
-    persist->Release();
-    link->Release();
-    ::CoUninitialize();
 }
 
 class AutorunsSection : public ::testing::Test {
@@ -221,8 +219,8 @@ TEST(ReadTextValue, MissingEmptyAndTextValues) {
     RegistrySandbox::Set(HKEY_CURRENT_USER, L"Software\\Values", L"binary", REG_BINARY, nullptr, 0);
     const std::wstring long_text(5000, L'L');
     RegistrySandbox::SetText(HKEY_CURRENT_USER, L"Software\\Values", L"long", long_text, REG_EXPAND_SZ);
-    ScopedRegKey key;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Values", 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
+    const ScopedRegKey key = OpenRegistryKey(HKEY_CURRENT_USER, L"Software\\Values");
+    ASSERT_TRUE(key);
     EXPECT_EQ(ReadTextValue(key.Get(), L"text"), L"abc");
     EXPECT_EQ(ReadTextValue(key.Get(), L"cut"), L"ab");
     EXPECT_EQ(ReadTextValue(key.Get(), L"binary"), L"");

@@ -1,5 +1,6 @@
 #include "report/system_info_win.h"
 
+#include "platform/directory_win.h"
 #include "platform/file_io_win.h"
 #include "platform/handles_win.h"
 #include "platform/text.h"
@@ -64,9 +65,7 @@ TEST(SaveSystemInfo, CommandWithoutOutputGivesTheHeaderOnly) {
     EXPECT_GT(first_end, 0u);  // the date and time
     EXPECT_EQ(text.substr(first_end), L"\r\n\r\n===== System =====\r\n");
 
-    WIN32_FIND_DATAW data;
-    ScopedFindHandle left(::FindFirstFileW((temp.Path() + L"*.txt").c_str(), &data));
-    EXPECT_FALSE(left.Valid()) << "raw output left in the temporary folder";
+    EXPECT_TRUE(FindEntries(temp.Path() + L"*.txt").empty()) << "raw output left in the temporary folder";
     // The raw output lived in the working folder and is gone from it too.
     EXPECT_EQ(vantrel_test::TreeOf(work.Path()), std::vector<std::wstring>{L"SystemInfo.txt"});
 }

@@ -1,5 +1,6 @@
 #include "support/test_support_win.h"
 
+#include "platform/directory_win.h"
 #include "platform/handles_win.h"
 #include "platform/text.h"
 
@@ -54,23 +55,18 @@ void RemoveTree(const std::wstring& path) {
     // names and long paths go too.
     std::wstring dir = vantrel::ExcludeTrailingBackslash(path);
     if (dir.size() > 2 && dir[1] == L':') dir = L"\\\\?\\" + dir;
-    WIN32_FIND_DATAW data;
-    vantrel::ScopedFindHandle find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = dir + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                RemoveLink(child);  // the link, never what it points to
-                continue;
-            }
-            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else ::DeleteFileW(child.c_str());
-        } while (::FindNextFileW(find.Get(), &data));
+    for (const WIN32_FIND_DATAW& data : vantrel::FindEntries(dir + L"\\*")) {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring child = dir + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            RemoveLink(child);  // the link, never what it points to
+            continue;
+        }
+        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+        else ::DeleteFileW(child.c_str());
     }
-    find.Reset();
     ::SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::RemoveDirectoryW(dir.c_str());
 }
@@ -157,9 +153,7 @@ bool MakeLink(const std::wstring& link, const std::wstring& target, bool hard) {
     // shows (Wine lists a link to a folder as a reparse point and hides a
     // dangling one).
     for (int attempt = 0; attempt < 100; ++attempt) {
-        WIN32_FIND_DATAW data;
-        vantrel::ScopedFindHandle find(::FindFirstFileW(bare_link.c_str(), &data));
-        if (find) return true;
+        if (!vantrel::FindEntries(bare_link).empty()) return true;
         ::Sleep(50);
     }
     return false;
@@ -199,10 +193,7 @@ bool UnmapDriveLetter(wchar_t letter) {
 
 std::vector<std::wstring> TreeOf(const std::wstring& folder) {
     std::vector<std::wstring> tree;
-    WIN32_FIND_DATAW data;
-    vantrel::ScopedFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return tree;
-    do {
+    for (const WIN32_FIND_DATAW& data : vantrel::FindEntries(folder + L"*")) {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         const bool entered = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -211,8 +202,28 @@ std::vector<std::wstring> TreeOf(const std::wstring& folder) {
         if (entered) {
             for (const std::wstring& child : TreeOf(folder + name + L"\\")) tree.push_back(name + L"\\" + child);
         }
-    } while (::FindNextFileW(find.Get(), &data));
+    }
     return tree;
+}
+
+LockerProcess::LockerProcess(const std::wstring& path) {
+    name_ = L"vantrel_lock_" + UniqueSuffix();
+    ready_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_ready").c_str()));
+    done_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_done").c_str()));
+    std::wstring command = L"\"" + FixtureDir() + L"file_locker\\file_locker.exe\" \"" + path + L"\" " + name_;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    process_.Reset(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    HANDLE both[] = {ready_.Get(), process_.Get()};
+    holding_ = ::WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+LockerProcess::~LockerProcess() {
+    ::SetEvent(done_.Get());
+    if (process_) ::WaitForSingleObject(process_.Get(), 30000);
 }
 
 }  // namespace vantrel_test

@@ -1,6 +1,7 @@
 // Helpers shared by the Windows tests that run under Wine.
 #pragma once
 
+#include "platform/handles_win.h"
 #include "platform/win.h"
 
 #include <string>
@@ -63,5 +64,22 @@ bool UnmapDriveLetter(wchar_t letter);
 // Every file and folder below `folder` (with a trailing backslash), as paths
 // relative to it, folders with a trailing backslash; links are not entered.
 std::vector<std::wstring> TreeOf(const std::wstring& folder);
+
+// Another process holding the file `path` open without sharing (the fixture
+// program file_locker) until this object goes away.
+class LockerProcess {
+public:
+    explicit LockerProcess(const std::wstring& path);
+    ~LockerProcess();
+    LockerProcess(const LockerProcess&) = delete;
+    LockerProcess& operator=(const LockerProcess&) = delete;
+    // True once the other process holds the file.
+    bool Holding() const { return holding_; }
+
+private:
+    std::wstring name_;
+    vantrel::ScopedKernelHandle ready_, done_, process_;
+    bool holding_ = false;
+};
 
 }  // namespace vantrel_test

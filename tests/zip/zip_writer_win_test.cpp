@@ -15,13 +15,11 @@
 namespace vantrel {
 namespace {
 
-using vantrel_test::FixtureDir;
 using vantrel_test::InspectZip;
 using vantrel_test::ReadFileBytes;
 using vantrel_test::TempFolder;
 using vantrel_test::TInspectedArchive;
 using vantrel_test::TInspectedEntry;
-using vantrel_test::UniqueSuffix;
 using vantrel_test::WriteFileBytes;
 
 std::string RandomBytes(std::size_t n, unsigned seed) {
@@ -250,36 +248,6 @@ TEST(ZipWriter, ArchiveIsTheSameWhateverTheThreadsAndTheirBuffer) {
     }
 }
 
-// Another process holding a file: the fixture program keeps it until told.
-class TLockerProcess {
-public:
-    explicit TLockerProcess(const std::wstring& path) {
-        name_ = L"vantrel_zip_lock_" + UniqueSuffix();
-        ready_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_ready").c_str()));
-        done_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (name_ + L"_done").c_str()));
-        std::wstring command =
-            L"\"" + FixtureDir() + L"file_locker\\file_locker.exe\" \"" + path + L"\" " + name_;
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
-        process_.Reset(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-        HANDLE both[] = {ready_.Get(), process_.Get()};
-        holding_ = ::WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
-    }
-    ~TLockerProcess() {
-        ::SetEvent(done_.Get());
-        if (process_) ::WaitForSingleObject(process_.Get(), 30000);
-    }
-    bool Holding() const { return holding_; }
-
-private:
-    std::wstring name_;
-    ScopedKernelHandle ready_, done_, process_;
-    bool holding_ = false;
-};
-
 TEST(ZipFolder, FileHeldWithoutSharingByAnotherProcessIsPassedOver) {
     for (unsigned threads : {1u, 2u}) {
         SCOPED_TRACE(threads);
@@ -290,7 +258,7 @@ TEST(ZipFolder, FileHeldWithoutSharingByAnotherProcessIsPassedOver) {
         WriteFileBytes(work.Path() + L"z.txt", "z");
         const std::wstring zip = out.Path() + L"l.zip";
         {
-            TLockerProcess locker(work.Path() + L"locked.db");
+            vantrel_test::LockerProcess locker(work.Path() + L"locked.db");
             ASSERT_TRUE(locker.Holding());
             EXPECT_EQ(ZipFolderWithThreads(work.Path(), zip, threads), 2);
         }
