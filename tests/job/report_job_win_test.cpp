@@ -353,7 +353,9 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         EXPECT_TRUE(StartsWith(archive_, temp));
         EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
         EXPECT_EQ(vantrel_test::InspectZip(archive_bytes_).Entries.size(), 1u);
-        EXPECT_TRUE(vantrel_test::TreeOf(temp).empty());
+        std::string left;
+        for (const std::wstring& entry : vantrel_test::TreeOf(temp)) left += " " + vantrel_test::Printable(entry);
+        EXPECT_EQ(left, "") << "left in the temporary folder";
     }
     vantrel_test::UnmapDriveLetter(L'Q');
     vantrel_test::RemoveLink(temp_.Path() + L"linked temp");
