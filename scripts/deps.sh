@@ -7,6 +7,9 @@ packages=(
   cmake ninja-build g++ googletest python3            # native build and tests
   zlib1g-dev                                           # zlib for the native build of the pure code
   g++-mingw-w64-i686 binutils-mingw-w64-i686           # the Windows cross compilers (win32 and posix)
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # the same for 64-bit Windows (test.sh on 64-bit-only kernels)
+  clang-format clang-tidy                              # the layout check and the lint (lint.sh)
+  git                                                  # lint.sh lists the project's files
   libz-mingw-w64-dev                                   # zlib for the product, linked statically
   wine wine32 wine64                                   # the test bed
   xvfb xdotool imagemagick x11-utils                   # GUI tests: display, clicks, screenshots

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds every configuration
-# and runs every test (native with ASan and UBSan, native again with TSan,
-# then everything under Wine, the slow group included). Extra arguments go
+# (warnings are errors), checks the layout and runs the lint, then runs every
+# test (native with ASan and UBSan, native again with TSan, then everything
+# under Wine, the slow group included). Extra arguments go
 # to the Wine ctest run, for example -R zip or -LE slow.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,6 +35,7 @@ NOTE
   skipped=" (Windows tests on the 64-bit build: the WOW64 cases were SKIPPED, see the notice above)"
 fi
 
+"$root/scripts/lint.sh" || status=1
 echo "== native tests" >&2
 ctest --test-dir "$build/native" --output-on-failure || status=1
 echo "== native tests under ThreadSanitizer" >&2

@@ -22,7 +22,7 @@ std::uint32_t ReparseTagOf(HANDLE handle, std::wstring& mount_target) {
     std::vector<ULONG> data(16 * 1024 / sizeof(ULONG));  // MAXIMUM_REPARSE_DATA_BUFFER_SIZE
     DWORD got = 0;
     if (!::DeviceIoControl(handle, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
-                           static_cast<DWORD>(data.size() * sizeof(ULONG)), &got, nullptr) ||
+                           static_cast<DWORD>(data.size()) * static_cast<DWORD>(sizeof(ULONG)), &got, nullptr) ||
         got < 8) {
         return 0;
     }

@@ -28,15 +28,15 @@ inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { retu
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
 #define VANTREL_MD5_STEP(f, a, b, c, d, k, s, t) \
-    a += f(b, c, d) + x[k] + (t);                \
-    a = Rotl(a, s) + b
+    (a) += f(b, c, d) + x[k] + (t);              \
+    (a) = Rotl(a, s) + (b)
 
 // Digests `blocks` consecutive 64-byte blocks.
 void Transform(std::uint32_t state[4], const std::uint8_t* data, std::size_t blocks) {
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (; blocks > 0; --blocks, data += 64) {
         std::uint32_t x[16];
-        for (int i = 0; i < 16; ++i) x[i] = LoadLe32(data + 4 * i);
+        for (std::size_t i = 0; i < 16; ++i) x[i] = LoadLe32(data + 4 * i);
         const std::uint32_t aa = a, bb = b, cc = c, dd = d;
 
         VANTREL_MD5_STEP(F, a, b, c, d, 0, 7, 0xd76aa478);
@@ -173,7 +173,7 @@ void Md5Final(TMd5Context& context, TMd5Digest& digest) {
     Md5Update(context, kPadding, pad);
     Md5Update(context, length_bytes, 8);
 
-    for (int i = 0; i < 4; ++i) StoreLe32(digest.data() + 4 * i, context.State[i]);
+    for (std::size_t i = 0; i < 4; ++i) StoreLe32(digest.data() + 4 * i, context.State[i]);
     volatile std::uint8_t* wipe = reinterpret_cast<volatile std::uint8_t*>(&context);
     for (std::size_t i = 0; i < sizeof context; ++i) wipe[i] = 0;
 }

@@ -87,7 +87,7 @@ bool NativeFileName(HANDLE file, std::wstring& name) {
     std::vector<ULONG> buffer(1024);  // ULONG-aligned; grown for long paths
     while (true) {
         TIoStatus status = {};
-        const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+        const ULONG size = static_cast<ULONG>(buffer.size()) * static_cast<ULONG>(sizeof(ULONG));
         const NTSTATUS_ result = query(file, &status, buffer.data(), size, kFileNameInformation);
         const ULONG length = buffer[0];
         if (result >= 0) {

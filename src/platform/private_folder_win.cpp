@@ -55,8 +55,8 @@ TAdministratorsOnlySecurity::TAdministratorsOnlySecurity()
     : administrators_(MakeSid(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS)),
       system_(MakeSid(1, SECURITY_LOCAL_SYSTEM_RID)) {
     if (!administrators_ || !system_) return;
-    const DWORD ace_size = sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD);
-    const DWORD acl_size = sizeof(ACL) + 2 * ace_size + ::GetLengthSid(administrators_.Get()) +
+    const auto ace_size = static_cast<DWORD>(sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD));
+    const DWORD acl_size = static_cast<DWORD>(sizeof(ACL)) + 2 * ace_size + ::GetLengthSid(administrators_.Get()) +
                            ::GetLengthSid(system_.Get());
     acl_.reset(new unsigned char[acl_size]);
     auto* acl = reinterpret_cast<ACL*>(acl_.get());

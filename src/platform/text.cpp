@@ -76,7 +76,7 @@ std::wstring DecodeUtf16(const std::string& bytes, bool little_endian) {
 
 void AppendUtf16Le(std::string& out, const std::wstring& text) {
     for (wchar_t wc : text) {
-        auto cp = static_cast<std::uint32_t>(wc);
+        auto cp = CodeUnit(wc);
         if (cp > 0xFFFF) {
             cp -= 0x10000;
             PutUnit(out, 0xD800 + (cp >> 10));
@@ -144,9 +144,9 @@ std::wstring DecodeUtf8(const std::string& bytes) {
 std::string EncodeUtf8(const std::wstring& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        auto cp = static_cast<std::uint32_t>(text[i]);
+        auto cp = CodeUnit(text[i]);
         if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size()) {
-            auto next = static_cast<std::uint32_t>(text[i + 1]);
+            auto next = CodeUnit(text[i + 1]);
             if (next >= 0xDC00 && next < 0xE000) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (next - 0xDC00);
                 ++i;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace vantrel {
@@ -42,6 +43,12 @@ std::wstring PadLeft(const std::wstring& text, std::size_t width, wchar_t fill =
 // Decimal without digit grouping.
 std::wstring DecimalText(std::int64_t value);
 std::wstring DecimalText(std::uint64_t value);
+// A UTF-16 code unit (or, where wchar_t is 32 bits wide, a code point) as
+// an unsigned number, whatever the signedness of wchar_t.
+inline std::uint32_t CodeUnit(wchar_t c) {
+    return static_cast<std::uint32_t>(static_cast<std::make_unsigned<wchar_t>::type>(c));
+}
+
 inline std::wstring DecimalText(std::int32_t value) { return DecimalText(static_cast<std::int64_t>(value)); }
 inline std::wstring DecimalText(std::uint32_t value) { return DecimalText(static_cast<std::uint64_t>(value)); }
 // Hexadecimal without leading zeros (or padded with zeros to `digits`).

@@ -127,7 +127,7 @@ std::size_t SplitOnChar(wchar_t separator, const std::wstring& text, TStringList
 namespace {
 
 bool IsSpaceOrControl(wchar_t c) {
-    auto code = static_cast<std::uint32_t>(c);
+    auto code = CodeUnit(c);
     return code >= 1 && code <= 32;
 }
 

@@ -92,7 +92,9 @@ void AddRunOnceEx(HKEY root, const std::wstring& key, TStringList& lines) {
         subkeys = SubkeyNames(handle.Get());
     }
     for (const std::wstring& subkey : subkeys) {
-        ScopedRegKey handle = OpenRegistryKey(root, key + L"\\" + subkey);
+        std::wstring path = key;
+        path.append(L"\\").append(subkey);
+        ScopedRegKey handle = OpenRegistryKey(root, path);
         if (!handle) continue;
         for (const std::wstring& name : ValueNames(handle.Get())) {
             TStringList entry = RunOnceExLines(ReadTextValue(handle.Get(), name));

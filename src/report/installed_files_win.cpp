@@ -66,7 +66,7 @@ void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool bann
         if (folder.empty() || !DirectoryExists(folder)) return;
         const TUserDataFolder install(folder, rights);
         if (!install.Valid()) return;
-        const std::wstring base = install.Path();
+        const std::wstring& base = install.Path();
         TStringList files;
         ListFilesRecursive(base, files);
         if (files.empty()) return;

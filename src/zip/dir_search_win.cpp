@@ -30,7 +30,7 @@ std::wstring TDirSearch::Next() {
         // point: a link there is neither entered nor packed.
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            const std::wstring folder = top.Folder + name + L"\\";
+            std::wstring folder = top.Folder + name + L"\\";
             if (recurse_) Enter(folder);  // invalidates `top`
             last_attributes_ = attributes;
             return folder;

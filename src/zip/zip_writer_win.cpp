@@ -62,7 +62,7 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
         std::wstring folder, pattern;
         SplitAtLastBackslash(mask, folder, pattern);
         if (folder.empty()) folder = root;
-        else if (!IsAbsolutePath(folder)) folder = root + folder;
+        else if (!IsAbsolutePath(folder)) folder.insert(0, root);
         if (pattern == L"*.*") pattern = L"*";
 
         TDirSearch search(folder, attributes, writer.Recurse, pattern);

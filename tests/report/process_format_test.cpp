@@ -38,7 +38,7 @@ TEST(RunTime, EachRangeAndItsBoundaries) {
         // beyond the 32-bit millisecond range (about 49.7 days)
         {0xFFFFFFFFull, L'.', L"1193:02 h"},
         {0x100000000ull, L'.', L"1193:02 h"},
-        {60 * kDay + 30 * 60000, L'.', L"1440:30 h"},
+        {60 * kDay + 30 * 60000ull, L'.', L"1440:30 h"},
         {400 * kDay, L'.', L"9600:00 h"},
     };
     for (const auto& c : cases) {

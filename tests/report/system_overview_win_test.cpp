@@ -48,7 +48,9 @@ TEST(SystemOverview, EveryLineInOrderWithTheValuesOfThisSystem) {
     EXPECT_NE(os_name.find(Value(lines[3], L"SP Version")), std::wstring::npos);  // the same service pack
     EXPECT_EQ(Value(lines[4], L"system lan"), L"English");
     EXPECT_TRUE(EqualsNoCaseAscii(Value(lines[5], L"ComputerName"), Environment(L"COMPUTERNAME")));
-    if (kUnderWow64) EXPECT_EQ(Value(lines[6], L"OS Type"), L"64bit");
+    if (kUnderWow64) {
+        EXPECT_EQ(Value(lines[6], L"OS Type"), L"64bit");
+    }
 
     const wchar_t* kMegabytes = LR"((\d+) MB)";
     std::uint64_t memory = Number(Value(lines[7], L"Memory Size"), kMegabytes);
@@ -60,7 +62,9 @@ TEST(SystemOverview, EveryLineInOrderWithTheValuesOfThisSystem) {
     std::uint64_t page_file_free = Number(Value(lines[13], L"PF Free"), kMegabytes);
     EXPECT_GT(memory, 0u);
     EXPECT_LE(free_memory, memory);
-    if (kUnderWow64) EXPECT_EQ(virtual_size, 2047u);  // 2 GiB less the 64 KiB guard regions, truncated
+    if (kUnderWow64) {
+        EXPECT_EQ(virtual_size, 2047u);  // 2 GiB less the 64 KiB guard regions, truncated
+    }
     EXPECT_LE(virtual_free, virtual_size);
     EXPECT_GT(page_file, 0u);
     EXPECT_LE(page_file_free, page_file);

@@ -48,9 +48,8 @@ private:
 
 // The values of a Zip64 extra field for those of `wanted` that are set.
 std::vector<std::uint64_t> Zip64Values(const std::string& extra, std::size_t wanted) {
-    std::string copy = extra;
-    TReader r(copy, 0);
-    while (r.Tell() < copy.size()) {
+    TReader r(extra, 0);
+    while (r.Tell() < extra.size()) {
         std::uint16_t tag = r.U16();
         std::uint16_t size = r.U16();
         std::string data = r.Bytes(size);

@@ -28,7 +28,7 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 random(seed);
     std::string s(n, '\0');
     for (std::size_t i = 0; i < n; i += 4) {
-        const std::uint32_t word = random();
+        const auto word = static_cast<std::uint32_t>(random());
         const std::size_t count = std::min<std::size_t>(4, n - i);
         s.replace(i, count, reinterpret_cast<const char*>(&word), count);
     }
