@@ -7,6 +7,8 @@ namespace vantrel {
 namespace {
 
 // Kinds 0 to 35 in order; kinds 13 and 19 share a folder, and so do 16 and 30.
+// One kind a line, so that a line's place is its kind.
+// clang-format off
 constexpr TFolderKind kFolderKinds[] = {
     {TFolderSource::Windows, 0},
     {TFolderSource::System, 0},
@@ -45,6 +47,7 @@ constexpr TFolderKind kFolderKinds[] = {
     {TFolderSource::Shell, 59},  // CSIDL_CDBURN_AREA
     {TFolderSource::Shell, 5},   // CSIDL_PERSONAL
 };
+// clang-format on
 
 // A default path: head, then the user name when `WithUser`, then tail.
 struct TPathPattern {
@@ -65,6 +68,7 @@ struct TSpecialFolderFallback {
     TPathPattern EarlierWow64;
 };
 
+// clang-format off
 constexpr TSpecialFolderFallback kFallbacks[] = {
     {kCsidlAppData, L"APPDATA", L"APPDATA",
      {L"\\Users\\", true, L"\\AppData\\Roaming"},
@@ -92,6 +96,7 @@ constexpr TSpecialFolderFallback kFallbacks[] = {
      {L"\\Program Files\\Common Files", false, L""},
      {L"\\Program Files (x86)\\Common Files", false, L""}},
 };
+// clang-format on
 
 const TSpecialFolderFallback* FindFallback(int csidl) {
     for (const auto& fallback : kFallbacks) {
