@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace vantrel {
@@ -48,10 +49,14 @@ ScopedFileHandle CreateNew(const std::wstring& path, DWORD attributes) {
 
 // Writes a copy of the open `source` at `target` (extended-length, in the
 // working folder), with the source's attributes and times. An older copy
-// there is replaced by a complete new one.
-void WriteCopy(const TCheckedEntry& source, const std::wstring& target) {
+// there is replaced by a complete new one. `made` holds the folders of the
+// working folder this collection has already made or found.
+void WriteCopy(const TCheckedEntry& source, const std::wstring& target, std::set<std::wstring>& made) {
     const std::wstring folder = ExtractFilePath(target);
-    if (!DirectoryExists(folder)) ForceDirectories(folder);
+    if (made.count(folder) == 0) {
+        if (!DirectoryExists(folder)) ForceDirectories(folder);
+        made.insert(folder);
+    }
     DWORD attributes = source.Info.dwFileAttributes & kCopiedAttributes;
     if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     std::wstring written = target;
@@ -103,7 +108,7 @@ public:
             source = root->OpenFile(below_root);
         }
         if (!source.Handle) return;
-        WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base);
+        WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base, folders_made_);
     }
 
     // Lists with the user's rights.
@@ -125,6 +130,7 @@ private:
 
     const TUserRights& rights_;
     std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
+    std::set<std::wstring> folders_made_;
 };
 
 void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std::wstring& path) {
@@ -174,6 +180,7 @@ void CollectProductFiles(const TProductFolders& folders, const std::wstring& wor
 
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
     ScopedFsRedirectionOff redirection;
+    const TLogBatch log_lines;  // a line for every file: the log stays open for the collection
     try {
         TProductReader reader(rights);
         for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {
