@@ -15,14 +15,22 @@ turn, after one warm-up of each:
      emptying and removing the working folder, copying the archive) is the
      total minus the stages.
 
-With --compare EXE, another build of the product (an earlier version, say)
-is timed as in A too, its runs taking turns with this build's, so that the
-two are measured side by side under the same load.
+  C  packing alone: the zip_folder fixture on a copy of the working folder
+     a run leaves (the text report, "SystemInfo.txt" and the collected
+     folders), with 2 threads; the whole run is compared with it.
 
-Usage: bench/report_run_bench.py [--runs N] [--corpus DIR] [--compare EXE]
-Needs the win and wintest builds (scripts/build.sh win wintest); where Wine
-cannot start 32-bit programs (VANTREL_WINE_BIN set, as scripts/test.sh and
-scripts/run.sh do), the win64 and wintest64 builds instead.
+systeminfo.exe is replaced by the fakesysteminfo stand-in, printing a
+systeminfo-sized text at once (or after --systeminfo-delay-ms).
+
+With --before-exe and --before-jobrun (the product and the jobrun fixture
+built from an earlier commit, copied anywhere), A and B also run with those,
+in turn with the current ones, and both stage tables are printed side by
+side.
+
+Usage: bench/report_run_bench.py [--runs N] [--corpus DIR] [--systeminfo-delay-ms MS]
+                                 [--before-exe EXE --before-jobrun EXE]
+Needs the win and wintest builds (scripts/build.sh win wintest; the 64-bit
+trees where Wine cannot start 32-bit programs, see bench_trees.py).
 """
 import argparse
 import os
@@ -31,22 +39,49 @@ import statistics
 import subprocess
 import sys
 import time
+import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import bench_trees  # noqa: E402  (beside this script; before winebed)
 import product  # noqa: E402
 import tooldriver  # noqa: E402
 import winebed  # noqa: E402
 import xdisplay  # noqa: E402
 import make_corpus  # noqa: E402  (beside this script)
 
-BUILD = os.path.join(ROOT, "build")
-BITS = "64" if winebed.SIXTY_FOUR_BIT_TOOL else ""
-EXE = os.path.join(BUILD, "win" + BITS, "VantrelInfoHelpV2.exe")
-FIXTURES = os.path.join(BUILD, "wintest" + BITS, "tests", "fixtures")
+EXE = bench_trees.EXE
+FIXTURES = bench_trees.FIXTURES
 GUIPROBE = os.path.join(FIXTURES, "guiprobe", "guiprobe.exe")
 JOBRUN = os.path.join(FIXTURES, "jobrun", "jobrun.exe")
-WORK = os.path.join(BUILD, "bench", "report_run")
+FAKE = os.path.join(FIXTURES, "fakesysteminfo", "fakesysteminfo.exe")
+ZIPPER = os.path.join(FIXTURES, "zip_folder", "zip_folder.exe")
+WORK = os.path.join(bench_trees.BENCH, "report_run")
+# Wine runs its own systeminfo for a program of that name in the native
+# system folder unless told to take the file that is there.
+STAND_IN_FIRST = "mscoree,mshtml=;systeminfo.exe=n"
+
+
+def systeminfo_like_text():
+    """About 6 KB shaped like real output, with letters outside ASCII."""
+    lines = ["", "Host Name:                 PRÜFSTAND-07", "OS Name:                   Windows 7 Professionnel"]
+    lines += ["Hotfix(s):                 180 Hotfix(s) Installed."]
+    lines += ["                           [%02d]: KB%07d" % (i, 2479943 + i) for i in range(1, 181)]
+    lines += ["Network Card(s):           1 NIC(s) ─ Straße"]
+    return ("\r\n".join(lines) + "\r\n").encode("cp437")
+
+
+def install_stand_in(prefix, scratch):
+    """Puts the stand-in in both system folders; the environment that makes
+    Wine run it, printing a systeminfo-like text (delay still to be added)."""
+    windows = os.path.join(winebed.drive_c(prefix), "windows")
+    for folder in ("system32", "syswow64"):
+        winebed.replace_file(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
+    os.makedirs(scratch, exist_ok=True)
+    output = os.path.join(scratch, "systeminfo_output.bin")
+    with open(output, "wb") as f:
+        f.write(systeminfo_like_text())
+    return {"WINEDLLOVERRIDES": STAND_IN_FIRST, "VANTREL_FAKE_OUTPUT": winebed.windows_path(output)}
 
 
 def seed(prefix, corpus):
@@ -57,9 +92,9 @@ def seed(prefix, corpus):
         f.write(b"MZ")
 
 
-def click_to_message(prefix, display, exe=EXE):
+def click_to_message(prefix, display, extra_env=None, exe=EXE):
     """Seconds from the click to the success message."""
-    with tooldriver.ToolRun(exe, prefix, display, GUIPROBE).start() as tool:
+    with tooldriver.ToolRun(exe, prefix, display, GUIPROBE, extra_env=extra_env).start() as tool:
         window = tool.main_window()
         start = time.perf_counter()
         tool.press_button(window)
@@ -71,61 +106,127 @@ def click_to_message(prefix, display, exe=EXE):
         return elapsed
 
 
-def stage_times(prefix):
-    code, text = winebed.run_program(winebed.wine_env(prefix), [JOBRUN, r"C:\jobrun.zip"], timeout=900)
+def stage_times(prefix, extra_env=None, option=None, jobrun=JOBRUN):
+    """jobrun's report: the stages' and the whole job's milliseconds."""
+    args = [jobrun, r"C:\jobrun.zip"] + ([option] if option else [])
+    code, text = winebed.run_program(winebed.wine_env(prefix, extra=extra_env), args, timeout=900)
     if code != 0:
         raise RuntimeError("jobrun failed: %s" % text)
     return winebed.last_json(text)
+
+
+def working_folder(prefix, scratch):
+    """A copy of the working folder as the last jobrun packed it, unpacked
+    from its archive into the prefix; its Windows path."""
+    folder = os.path.join(scratch, "workcopy")
+    shutil.rmtree(folder, ignore_errors=True)
+    with zipfile.ZipFile(winebed.unix_path(prefix, r"C:\jobrun.zip")) as archive:
+        archive.extractall(folder)
+    return folder
+
+
+def pack_time(prefix, folder, threads):
+    """Seconds zip_folder takes for `folder` with `threads` threads, its
+    Wine start-up included."""
+    out = os.path.join(os.path.dirname(folder), "pack.zip")
+    env = winebed.wine_env(prefix)
+    start = time.perf_counter()
+    code, text = winebed.run_program(env, [ZIPPER, winebed.windows_path(folder), winebed.windows_path(out),
+                                           str(threads)], timeout=900)
+    elapsed = time.perf_counter() - start
+    if code != 0:
+        raise RuntimeError("zip_folder failed: %s" % text)
+    os.remove(out)
+    return elapsed
+
+
+def spread(values):
+    return "median %.2f  (%.2f .. %.2f)" % (statistics.median(values), min(values), max(values))
+
+
+def print_stage_table(columns):
+    """`columns`: title -> the jobrun reports of that build; one row a stage,
+    median (range) in seconds and the share of the job, a column a build."""
+    titles = list(columns)
+    names = []
+    for reports in columns.values():
+        for name, _ in reports[0]["stages"]:
+            if name not in names:
+                names.append(name)
+    print("B  job in one process, s: median (min .. max)  share of the job's median")
+    print("     %-22s" % "" + "".join("  %-36s" % t for t in titles))
+
+    def row(label, values_of):
+        cells = []
+        for title in titles:
+            reports = columns[title]
+            values = values_of(reports)
+            if values is None:
+                cells.append("  %-36s" % "-")
+                continue
+            total = statistics.median([t["total_ms"] / 1000 for t in reports])
+            cells.append("  %-36s" % ("%s %3.0f%%" % (spread(values), 100 * statistics.median(values) / total)))
+        print("     %-22s" % label + "".join(cells))
+
+    row("whole job", lambda reports: [t["total_ms"] / 1000 for t in reports])
+    for name in names:
+        row(name, lambda reports, name=name: [dict(t["stages"])[name] / 1000 for t in reports]
+            if name in dict(reports[0]["stages"]) else None)
+    row("rest of the job", lambda reports: [t["total_ms"] / 1000 - sum(v for _, v in t["stages"]) / 1000
+                                            for t in reports])
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--corpus", help="the folder to seed from (default: the project's corpus)")
-    parser.add_argument("--compare", help="another build of the product, timed in turn with this one")
+    parser.add_argument("--systeminfo-delay-ms", type=int, default=0)
+    parser.add_argument("--before-exe", help="the product built from an earlier commit")
+    parser.add_argument("--before-jobrun", help="the jobrun fixture built from the same earlier commit")
     options = parser.parse_args()
     options.corpus = options.corpus or make_corpus.ensure_corpus()
+    before = bool(options.before_exe and options.before_jobrun)
 
     os.makedirs(WORK, exist_ok=True)
-    prefix = winebed.fresh(winebed.ensure_template(os.path.join(BUILD, "wintest" + BITS, "wine", "template")),
-                           os.path.join(WORK, "prefix"))
-    gui, timed, other = [], [], []
+    prefix = winebed.fresh(winebed.ensure_template(bench_trees.TEMPLATE), os.path.join(WORK, "prefix"))
+    gui, timed, packed, gui_before, timed_before = [], [], [], [], []
     try:
         seed(prefix, options.corpus)
+        env = install_stand_in(prefix, os.path.join(WORK, "scratch"))
+        env["VANTREL_FAKE_DELAY_MS"] = str(options.systeminfo_delay_ms)
+        subprocess.run(["wineserver", "-p"], env=winebed.wine_env(prefix), check=True)
         with xdisplay.Display() as display:
-            click_to_message(prefix, display), stage_times(prefix)  # warm-up
-            if options.compare:
-                click_to_message(prefix, display, options.compare)
+            click_to_message(prefix, display, env), stage_times(prefix, env)  # warm-up
+            if before:
+                click_to_message(prefix, display, env, options.before_exe)
+                stage_times(prefix, env, jobrun=options.before_jobrun)
+            folder = working_folder(prefix, WORK)
+            pack_time(prefix, folder, 2)
             for _ in range(options.runs):
-                gui.append(click_to_message(prefix, display))
-                if options.compare:
-                    other.append(click_to_message(prefix, display, options.compare))
-                timed.append(stage_times(prefix))
+                if before:
+                    gui_before.append(click_to_message(prefix, display, env, options.before_exe))
+                    timed_before.append(stage_times(prefix, env, jobrun=options.before_jobrun))
+                gui.append(click_to_message(prefix, display, env))
+                timed.append(stage_times(prefix, env))
+                packed.append(pack_time(prefix, folder, 2))
         archive = os.path.getsize(os.path.join(winebed.desktop_dir(prefix), product.ARCHIVE))
     finally:
         winebed.stop(prefix)
         shutil.rmtree(WORK, ignore_errors=True)
 
-    print("%d runs; archive on the desktop: %.1f MB" % (options.runs, archive / 1e6))
-    print("A  click to success message   s: min %.2f  median %.2f  max %.2f" %
-          (min(gui), statistics.median(gui), max(gui)))
-    if other:
-        print("A' the other build (%s)  s: min %.2f  median %.2f  max %.2f" %
-              (os.path.basename(os.path.dirname(os.path.abspath(options.compare))), min(other),
-               statistics.median(other), max(other)))
-        ratios = sorted(a / b for a, b in zip(gui, other))
-        print("   this build / the other, run by run: median %.3f  (range %.3f to %.3f)" %
-              (statistics.median(ratios), ratios[0], ratios[-1]))
-    totals = [t["total_ms"] / 1000 for t in timed]
-    print("B  job in one process          s: min %.2f  median %.2f  max %.2f" %
-          (min(totals), statistics.median(totals), max(totals)))
-    names = [name for name, _ in timed[0]["stages"]]
-    for name in names:
-        values = [dict(t["stages"])[name] / 1000 for t in timed]
-        print("     %-22s s: median %.2f  (%.0f%%)" % (name, statistics.median(values),
-                                                       100 * statistics.median(values) / statistics.median(totals)))
-    rest = [t["total_ms"] / 1000 - sum(v for _, v in t["stages"]) / 1000 for t in timed]
-    print("     %-22s s: median %.2f" % ("rest of the job", statistics.median(rest)))
+    print(bench_trees.describe())
+    print("%d runs; systeminfo stand-in %d ms; archive on the desktop: %.1f MB" %
+          (options.runs, options.systeminfo_delay_ms, archive / 1e6))
+    if before:
+        print("A  click to success message, before s: %s" % spread(gui_before))
+    print("A  click to success message   s: %s" % spread(gui))
+    print_stage_table({"before": timed_before, "now": timed} if before else {"now": timed})
+    print("C  packing the working folder, 2 threads (zip_folder, Wine start included) s: %s" % spread(packed))
+    if before:
+        print("A/C per run, before: %s" % spread([g / p for g, p in zip(gui_before, packed)]))
+    print("A/C per run: %s" % spread([g / p for g, p in zip(gui, packed)]))
+    zips = [dict(t["stages"])["ZipFolder"] / 1000 for t in timed]
+    print("A/(ZipFolder stage in B) per run: %s" % spread([g / z for g, z in zip(gui, zips)]))
     print("   progress messages of the last run: %s" % timed[-1]["messages"])
 
 

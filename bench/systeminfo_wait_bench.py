@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""How much the system-information capture adds to the command's own time.
+"""What the system-information capture costs: on its own, and in a whole run.
 
-In a private Wine prefix, systeminfo.exe is replaced (both system folders) by
+systeminfo.exe is replaced (both system folders of a private Wine prefix) by
 the fakesysteminfo fixture, which waits a set time and then prints a
-systeminfo-sized text in the OEM code page. The sysinfocapture fixture then
-runs, in turn (A B A B ...), after one warm-up of each:
+systeminfo-sized text in the OEM code page.
 
-  A  the capture as the tool does it (SaveSystemInfo: start through the shell,
+Default mode: the sysinfocapture fixture runs, in turn (A B A B ...), after
+one warm-up of each:
+
+  A  the capture as the tool does it (SaveSystemInfo: start without a shell,
      wait, read, decode, save "SystemInfo.txt");
   B  the bare command, cmd.exe /d /c systeminfo>"file", started with
      CreateProcessW and waited for.
@@ -14,8 +16,25 @@ runs, in turn (A B A B ...), after one warm-up of each:
 Both time themselves inside the process (the Wine start-up of each program is
 not counted). The added delay is A - B, pair by pair; target: at most 100 ms.
 
-Usage: bench/systeminfo_wait_bench.py [--runs N] [--delay-ms MS]
-Needs the wintest build (scripts/build.sh wintest).
+--whole-run: the prefix is seeded with the benchmark corpus as in
+report_run_bench.py, and these run in turn, after one warm-up of each:
+
+  P  the product under Xvfb, click to success message, the stand-in taking
+     --delay-ms (default 8000);
+  P0 the same with a stand-in that answers at once;
+  J  the jobrun fixture (the job in one process), stand-in taking --delay-ms:
+     the command started right after the services section;
+  Jo the same job with the capture started at its own place, as the job did
+     before it started the command early (a switch of the fixture);
+  Jn the same job without any capture.
+
+Target: P <= max(delay, P0) + 0.5 s, and J <= max(delay, Jn) + 0.5 s, side
+by side with Jo.
+
+Usage: bench/systeminfo_wait_bench.py [--runs N] [--delay-ms MS] [--whole-run] [--corpus DIR]
+Needs the wintest build (scripts/build.sh wintest; win and wintest for
+--whole-run; the 64-bit trees where Wine cannot start 32-bit programs, see
+bench_trees.py).
 """
 import argparse
 import json
@@ -28,22 +47,15 @@ import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import bench_trees  # noqa: E402  (beside this script; before winebed)
+import make_corpus  # noqa: E402
+import report_run_bench  # noqa: E402
 import winebed  # noqa: E402
+import xdisplay  # noqa: E402
 
-BUILD = os.path.join(ROOT, "build", "wintest")
-FIXTURES = os.path.join(BUILD, "tests", "fixtures")
-CAPTURE = os.path.join(FIXTURES, "sysinfocapture", "sysinfocapture.exe")
-FAKE = os.path.join(FIXTURES, "fakesysteminfo", "fakesysteminfo.exe")
-PREFIX = os.path.join(ROOT, "build", "bench", "systeminfo", "prefix")
-
-
-def systeminfo_like_text():
-    """About 6 KB shaped like real output, with letters outside ASCII."""
-    lines = ["", "Host Name:                 PRÜFSTAND-07", "OS Name:                   Windows 7 Professionnel"]
-    lines += ["Hotfix(s):                 180 Hotfix(s) Installed."]
-    lines += ["                           [%02d]: KB%07d" % (i, 2479943 + i) for i in range(1, 181)]
-    lines += ["Network Card(s):           1 NIC(s) ─ Straße"]
-    return ("\r\n".join(lines) + "\r\n").encode("cp437")
+CAPTURE = os.path.join(bench_trees.FIXTURES, "sysinfocapture", "sysinfocapture.exe")
+BENCH = os.path.join(bench_trees.BENCH, "systeminfo")
+PREFIX = os.path.join(BENCH, "prefix")
 
 
 def run(env, *args):
@@ -54,25 +66,19 @@ def run(env, *args):
         return json.loads(out.read().decode("utf-8").strip().splitlines()[-1])["elapsed_ms"]
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--runs", type=int, default=9)
-    parser.add_argument("--delay-ms", type=int, default=2000)
-    options = parser.parse_args()
+def spread(values):
+    return "median %.2f  (min %.2f, max %.2f)" % (statistics.median(values), min(values), max(values))
 
-    winebed.fresh(winebed.ensure_template(os.path.join(BUILD, "wine", "template")), PREFIX)
+
+def capture_alone(options):
+    winebed.fresh(winebed.ensure_template(bench_trees.TEMPLATE), PREFIX)
     try:
-        windows = os.path.join(winebed.drive_c(PREFIX), "windows")
-        for folder in ("system32", "syswow64"):
-            shutil.copyfile(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
-        scratch = os.path.join(os.path.dirname(PREFIX), "scratch")
+        extra = report_run_bench.install_stand_in(PREFIX, os.path.join(BENCH, "scratch"))
+        extra["VANTREL_FAKE_DELAY_MS"] = str(options.delay_ms)
+        scratch = os.path.join(BENCH, "scratch")
         os.makedirs(os.path.join(scratch, "temp"), exist_ok=True)
         os.makedirs(os.path.join(scratch, "work"), exist_ok=True)
-        output = os.path.join(scratch, "output.bin")
-        with open(output, "wb") as f:
-            f.write(systeminfo_like_text())
-        env = winebed.wine_env(PREFIX, extra={"VANTREL_FAKE_OUTPUT": winebed.windows_path(output),
-                                              "VANTREL_FAKE_DELAY_MS": str(options.delay_ms)})
+        env = winebed.wine_env(PREFIX, extra=extra)
         temp = winebed.windows_path(os.path.join(scratch, "temp")) + "\\"
         work = winebed.windows_path(os.path.join(scratch, "work")) + "\\"
 
@@ -86,16 +92,82 @@ def main():
         pairs = [(capture(), direct()) for _ in range(options.runs)]
     finally:
         winebed.stop(PREFIX)
-        shutil.rmtree(os.path.dirname(PREFIX), ignore_errors=True)
+        shutil.rmtree(BENCH, ignore_errors=True)
 
     a = [p[0] for p in pairs]
     b = [p[1] for p in pairs]
     added = [p[0] - p[1] for p in pairs]
+    print(bench_trees.describe())
     print("command time set by the stand-in: %d ms; %d pairs" % (options.delay_ms, len(pairs)))
     print("capture (A)      ms: min %.1f  median %.1f  max %.1f" % (min(a), statistics.median(a), max(a)))
     print("bare command (B) ms: min %.1f  median %.1f  max %.1f" % (min(b), statistics.median(b), max(b)))
     print("added A-B        ms: min %.1f  median %.1f  max %.1f  (target <= 100)" %
           (min(added), statistics.median(added), max(added)))
+
+
+def whole_run(options):
+    corpus = options.corpus or make_corpus.ensure_corpus()
+    prefix = winebed.fresh(winebed.ensure_template(bench_trees.TEMPLATE), PREFIX)
+    delay = options.delay_ms / 1000.0
+    names = ["P", "P0", "J", "Jo", "Jn"]
+    times = {name: [] for name in names}
+    try:
+        report_run_bench.seed(prefix, corpus)
+        env = report_run_bench.install_stand_in(prefix, os.path.join(BENCH, "scratch"))
+        slow = dict(env, VANTREL_FAKE_DELAY_MS=str(options.delay_ms))
+        instant = dict(env, VANTREL_FAKE_DELAY_MS="0")
+        subprocess.run(["wineserver", "-p"], env=winebed.wine_env(prefix), check=True)
+        with xdisplay.Display() as display:
+            def job(extra, option=None):
+                return report_run_bench.stage_times(prefix, extra, option)["total_ms"] / 1000.0
+            steps = {
+                "P": lambda: report_run_bench.click_to_message(prefix, display, slow),
+                "P0": lambda: report_run_bench.click_to_message(prefix, display, instant),
+                "J": lambda: job(slow),
+                "Jo": lambda: job(slow, "in-place"),
+                "Jn": lambda: job(instant, "no-capture"),
+            }
+            for name in names:  # warm-up
+                steps[name]()
+            for _ in range(options.runs):
+                for name in names:
+                    times[name].append(steps[name]())
+    finally:
+        winebed.stop(prefix)
+        shutil.rmtree(BENCH, ignore_errors=True)
+
+    print(bench_trees.describe())
+    print("stand-in takes %.1f s; %d rounds; seconds, median (range)" % (delay, options.runs))
+    labels = {
+        "P": "product, click to message",
+        "P0": "product, instant stand-in",
+        "J": "job, command started early",
+        "Jo": "job, capture at its place (before)",
+        "Jn": "job without capture",
+    }
+    for name in names:
+        print("  %-3s %-36s %s" % (name, labels[name], spread(times[name])))
+    p, p0 = statistics.median(times["P"]), statistics.median(times["P0"])
+    j, jn, jo = (statistics.median(times[n]) for n in ("J", "Jn", "Jo"))
+    print("target P <= max(%.1f, P0) + 0.5 = %.2f: P = %.2f" % (delay, max(delay, p0) + 0.5, p))
+    print("target J <= max(%.1f, Jn) + 0.5 = %.2f: J = %.2f; before: Jo = %.2f" % (delay, max(delay, jn) + 0.5, j, jo))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=None)
+    parser.add_argument("--delay-ms", type=int, default=None)
+    parser.add_argument("--whole-run", action="store_true")
+    parser.add_argument("--corpus", help="--whole-run: the folder to seed from (default: the project's corpus)")
+    options = parser.parse_args()
+    if options.whole_run:
+        options.runs = options.runs or 3
+        options.delay_ms = 8000 if options.delay_ms is None else options.delay_ms
+        whole_run(options)
+    else:
+        options.runs = options.runs or 9
+        options.delay_ms = 2000 if options.delay_ms is None else options.delay_ms
+        capture_alone(options)
 
 
 if __name__ == "__main__":

@@ -17,8 +17,9 @@ memory of each.
     bench/zip_vs_infozip.py --memory
         large files: what the extra threads hold in memory
 
-Needs the Windows test build (scripts/build.sh wintest): the zip_folder
-fixture program and the Wine template prefix. The machine may be shared:
+Needs the Windows test build (scripts/build.sh wintest; wintest64 where Wine
+cannot start 32-bit programs, see bench_trees.py): the zip_folder fixture
+program and the Wine template prefix. The machine may be shared:
 the rounds alternate the programs so that a change of load hits all of them,
 and the ratios are medians of per-round ratios.
 """
@@ -36,6 +37,7 @@ import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import bench_trees  # noqa: E402  (beside this script; before winebed)
 import winebed  # noqa: E402
 import make_corpus  # noqa: E402  (beside this script)
 
@@ -237,11 +239,12 @@ def main():
     parser.add_argument("--memory", action="store_true", help="pack large files to see the memory the threads hold")
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--threads", type=int, default=2)
-    parser.add_argument("--build", default=os.path.join(ROOT, "build", "wintest"))
+    parser.add_argument("--build", default=bench_trees.WINTEST)
     args = parser.parse_args()
 
     bed = Bed(args.build)
     try:
+        print(bench_trees.describe())
         print("load average at the start %.2f" % os.getloadavg()[0], flush=True)
         if args.large:
             bench_large(bed, args.rounds)

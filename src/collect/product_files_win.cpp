@@ -16,6 +16,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace vantrel {
@@ -57,10 +58,14 @@ ScopedFileHandle CreateNew(const std::wstring& path, DWORD attributes) {
 
 // Writes a copy of the open `source` at `target` (extended-length, in the
 // working folder), with the source's attributes and times. An older copy
-// there is replaced by a complete new one.
-void WriteCopy(const TCheckedEntry& source, const std::wstring& target) {
+// there is replaced by a complete new one. `made` holds the folders of the
+// working folder this collection has already made or found.
+void WriteCopy(const TCheckedEntry& source, const std::wstring& target, std::set<std::wstring>& made) {
     const std::wstring folder = ExtractFilePath(target);
-    if (!DirectoryExists(folder)) ForceDirectories(folder);
+    if (made.count(folder) == 0) {
+        if (!DirectoryExists(folder)) ForceDirectories(folder);
+        made.insert(folder);
+    }
     DWORD attributes = source.Info.dwFileAttributes & kCopiedAttributes;
     if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     std::wstring written = target;
@@ -121,7 +126,7 @@ public:
             if (IsReadRefusal(open_error)) RecordFailure(kStage, L"Cannot open file " + file, open_error);
             return;
         }
-        WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base);
+        WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base, folders_made_);
     }
 
     // Lists with the user's rights.
@@ -143,6 +148,7 @@ private:
 
     const TUserRights& rights_;
     std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
+    std::set<std::wstring> folders_made_;
 };
 
 void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std::wstring& path) {
@@ -174,6 +180,7 @@ void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProd
 
 // The whole collection; an error leaves it at once.
 void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
+    const TLogBatch log_lines;  // a line for every file: the log stays open for the collection
     ScopedFsRedirectionOff redirection;
     TProductReader reader(rights);
     for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {

@@ -126,6 +126,13 @@ void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::
     progress.Step();
     CallStage(current, L"services", stages.AddServices, lines);
     progress.Step();
+    // The command runs while the stages below work. Whatever ends the run
+    // before its collection, the capture ends the command and what it
+    // started and removes its raw output when it goes, before the working
+    // folder is removed.
+    std::unique_ptr<TSystemInfoCapture> system_info;
+    current = L"system information start";
+    if (stages.StartSystemInfo) system_info = stages.StartSystemInfo(work_dir);
     // The autoruns section is dropped when it fails; the report goes on.
     ContainFailure(L"autoruns", [&] {
         if (stages.BuildAutoruns) {
@@ -141,7 +148,8 @@ void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::
     SaveBytesToFile(work_dir + kReportName, EncodeUtf16LinesFile(lines));
 
     CallStage(current, L"Apple libraries", stages.CaptureAppleLibraries, work_dir);
-    CallStage(current, L"system information", stages.SaveSystemInfo, work_dir);
+    CallStage(current, L"system information", stages.SaveSystemInfo, work_dir, system_info.get());
+    system_info.reset();
     progress.Step();
     CallStage(current, L"product files", stages.CollectProductFiles, work_dir);
     progress.Step();
@@ -313,7 +321,10 @@ TReportStages DefaultReportStages() {
         AddInstalledFiles(lines, folder, banner);
     };
     stages.CaptureAppleLibraries = [](const std::wstring& work_dir) { CaptureAppleLibraries(work_dir); };
-    stages.SaveSystemInfo = [](const std::wstring& work_dir) { SaveSystemInfo(work_dir); };
+    stages.StartSystemInfo = [](const std::wstring& work_dir) { return StartSystemInfo(work_dir); };
+    stages.SaveSystemInfo = [](const std::wstring& work_dir, TSystemInfoCapture* started) {
+        SaveSystemInfo(work_dir, started);
+    };
     stages.CollectProductFiles = [](const std::wstring& work_dir) { CollectProductFiles(work_dir); };
     stages.ZipFolder = ZipFolder;
     return stages;

@@ -8,6 +8,7 @@
 #include "platform/run_globals_win.h"
 #include "platform/text.h"
 #include "platform/win.h"
+#include "report/system_info_win.h"
 
 #include <functional>
 #include <memory>
@@ -16,7 +17,11 @@
 namespace vantrel {
 
 // The stages the job calls, in its order. An empty slot is a stage this
-// build does not have; the job goes on past it.
+// build does not have; the job goes on past it. StartSystemInfo runs right
+// after the services section, so that the command and what it starts appear
+// in neither the process nor the services section; SaveSystemInfo collects
+// what it started at the capture's own place (without a start, it captures
+// there and then).
 struct TReportStages {
     std::function<void()> LoadWow64Functions;
     std::function<void(TStringList&)> AddSystemOverview;
@@ -26,7 +31,8 @@ struct TReportStages {
     std::function<void()> LoadInstallDir;
     std::function<void(TStringList&, const std::wstring& folder, bool banner)> AddInstalledFiles;
     std::function<void(const std::wstring& work_dir)> CaptureAppleLibraries;
-    std::function<void(const std::wstring& work_dir)> SaveSystemInfo;
+    std::function<std::unique_ptr<TSystemInfoCapture>(const std::wstring& work_dir)> StartSystemInfo;
+    std::function<void(const std::wstring& work_dir, TSystemInfoCapture* started)> SaveSystemInfo;
     std::function<void(const std::wstring& work_dir)> CollectProductFiles;
     std::function<int(const std::wstring& work_dir, const std::wstring& archive)> ZipFolder;
 };

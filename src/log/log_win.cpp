@@ -184,11 +184,30 @@ void TLogManage::Write(const std::wstring& text) noexcept {
             log_->MaxSize = MaxSize;
         }
         log_->LockedAppendLine(text);
-        if (CloseAfterWrite) log_.reset();
+        if (CloseAfterWrite && batch_depth_ == 0) log_.reset();
     } catch (...) {
         // The log cannot record its own failure: the message is dropped.
         log_.reset();
     }
+}
+
+void TLogManage::BeginBatch() noexcept {
+    TCriticalSectionGuard guard(lock_);
+    ++batch_depth_;
+}
+
+void TLogManage::EndBatch() noexcept {
+    TCriticalSectionGuard guard(lock_);
+    if (batch_depth_ > 0) --batch_depth_;
+    if (CloseAfterWrite && batch_depth_ == 0) log_.reset();
+}
+
+TLogBatch::TLogBatch() noexcept : manager_(LogManager()) {
+    if (manager_ != nullptr) manager_->BeginBatch();
+}
+
+TLogBatch::~TLogBatch() {
+    if (manager_ != nullptr) manager_->EndBatch();
 }
 
 void CreateLogManager() {

@@ -69,6 +69,10 @@ public:
 
     // Writes one message; any failure drops it silently.
     void Write(const std::wstring& text) noexcept;
+    // Between these (nested), the log file stays open from one message to
+    // the next (see TLogBatch); the end closes it.
+    void BeginBatch() noexcept;
+    void EndBatch() noexcept;
 
     std::uint8_t BackupCount = 1;   // copied into each new log object
     bool CloseAfterWrite = true;    // close the file after every message
@@ -79,6 +83,23 @@ public:
 private:
     std::unique_ptr<TLogObj> log_;
     TCriticalSection lock_;
+    unsigned batch_depth_ = 0;
+};
+
+// While alive, the log file stays open between messages, so that a stage
+// that logs a line for every file it handles does not open and close the
+// file for each. Every line still goes to the file when it is written, and
+// other programs may still read the file meanwhile; it is closed when the
+// last batch ends. Does nothing before the log manager exists.
+class TLogBatch {
+public:
+    TLogBatch() noexcept;
+    ~TLogBatch();
+    TLogBatch(const TLogBatch&) = delete;
+    TLogBatch& operator=(const TLogBatch&) = delete;
+
+private:
+    TLogManage* manager_;
 };
 
 // Creates the process-wide log manager, and makes the tool's log the place

@@ -63,7 +63,7 @@ void EmptyFolder(const std::wstring& folder, const TFileLocation& location) {
         // other than in this folder: the system followed a link it does not
         // show as one. Neither it nor what it points to is touched.
         TFileLocation at;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !LocationOf(handle.Get(), at) ||
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !LocationOf(handle.Get(), info, at) ||
             !SameLocation(at, ChildLocation(location, entry.cFileName))) {
             continue;
         }
@@ -96,7 +96,7 @@ bool RemoveTree(const std::wstring& path, const TFileId* expected) {
     TFileLocation location;
     TFileId id;
     if (listed_as_link || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        !LocationOf(handle.Get(), location) || !FileIdOf(handle.Get(), id) ||
+        !LocationOf(handle.Get(), info, location) || !FileIdOf(handle.Get(), id) ||
         (expected != nullptr && !SameFile(id, *expected))) {
         return false;
     }

@@ -54,7 +54,10 @@ bool SidIs(PSID sid, BYTE count, DWORD first, DWORD second = 0, DWORD third = 0,
 
 bool LocationOf(HANDLE handle, TFileLocation& location) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    return ::GetFileInformationByHandle(handle, &info) && LocationOf(handle, info, location);
+}
+
+bool LocationOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info, TFileLocation& location) {
     std::wstring path;
     if (!NativeFileName(handle, path)) return false;
     location.Volume = info.dwVolumeSerialNumber;
@@ -156,7 +159,7 @@ TCheckedEntry OpenCheckedEntry(const std::wstring& path, const TFileLocation& ex
     ScopedFileHandle handle = OpenNoFollow(path, access | FILE_READ_ATTRIBUTES);
     TFileLocation location;
     if (!handle || !::GetFileInformationByHandle(handle.Get(), &entry.Info) ||
-        IsLinkHandle(handle.Get(), entry.Info.dwFileAttributes) || !LocationOf(handle.Get(), location) ||
+        IsLinkHandle(handle.Get(), entry.Info.dwFileAttributes) || !LocationOf(handle.Get(), entry.Info, location) ||
         !SameLocation(location, expected)) {
         return entry;
     }

@@ -21,6 +21,8 @@ struct TFileLocation {
 
 // The location of the object behind `handle`; false when it cannot be read.
 bool LocationOf(HANDLE handle, TFileLocation& location);
+// LocationOf for a handle whose information the caller has just read.
+bool LocationOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info, TFileLocation& location);
 // The location of the entry `name` inside the folder at `folder`.
 TFileLocation ChildLocation(const TFileLocation& folder, const std::wstring& name);
 // True for the same volume and the same path, letter case ignored as the

@@ -63,7 +63,7 @@ TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& ri
                                           nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!opened || !::GetFileInformationByHandle(opened.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !LocationOf(opened.Get(), location_)) {
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !LocationOf(opened.Get(), info, location_)) {
         return;
     }
     path_ = folder + L"\\";

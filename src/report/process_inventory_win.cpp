@@ -137,8 +137,10 @@ std::uint64_t ProcessRunTimeMs(HANDLE process) {
     return (a > b ? a - b : b - a) / 10000;
 }
 
+// `opened` is the process opened for querying already, or null: it is then
+// opened here for the figures that need only that.
 TProcessEntry MakeEntry(const std::wstring& path, const TSystemProcessRecord& record,
-                        const TMemoryCounters& counters) {
+                        const TMemoryCounters& counters, HANDLE opened) {
     TProcessEntry e;
     SplitAtLastBackslash(path, e.Folder, e.Name);
     e.ProcessId = record.ProcessId;
@@ -148,20 +150,26 @@ TProcessEntry MakeEntry(const std::wstring& path, const TSystemProcessRecord& re
     e.WorkingSetMB = static_cast<std::uint32_t>(counters.WorkingSet >> 20);
     e.PagefileMB = static_cast<std::uint32_t>(counters.Pagefile >> 20);
     if (record.ProcessId == 0) return e;
-    ScopedKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, record.ProcessId));
-    if (!process) return e;
-    e.RunTimeMs = ProcessRunTimeMs(process.Get());
-    e.PriorityClass = static_cast<std::int32_t>(::GetPriorityClass(process.Get()));
+    ScopedKernelHandle own;
+    if (opened == nullptr) {
+        own.Reset(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, record.ProcessId));
+        if (!own) return e;
+        opened = own.Get();
+    }
+    e.RunTimeMs = ProcessRunTimeMs(opened);
+    e.PriorityClass = static_cast<std::int32_t>(::GetPriorityClass(opened));
     if (auto gui = optional_api::GetGuiResources()) {
-        e.GdiObjects = static_cast<std::int32_t>(gui(process.Get(), GR_GDIOBJECTS));
-        e.UserObjects = static_cast<std::int32_t>(gui(process.Get(), GR_USEROBJECTS));
+        e.GdiObjects = static_cast<std::int32_t>(gui(opened, GR_GDIOBJECTS));
+        e.UserObjects = static_cast<std::int32_t>(gui(opened, GR_USEROBJECTS));
     }
     return e;
 }
 
+// Each process is opened once where it lets itself be read; one that
+// refuses reading its memory is opened again for querying alone.
 TProcessEntry GatherOne(const TSystemProcessRecord& record, const std::wstring& system_dir) {
     TMemoryCounters counters;
-    if (!record.HasImageName) return MakeEntry(L"Idle", record, counters);
+    if (!record.HasImageName) return MakeEntry(L"Idle", record, counters, nullptr);
     std::wstring path = record.ImageName;
     ScopedKernelHandle process(
         ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, record.ProcessId));
@@ -170,7 +178,7 @@ TProcessEntry GatherOne(const TSystemProcessRecord& record, const std::wstring& 
         path = image.empty() ? record.ImageName : RewriteNativeImagePath(image, system_dir);
         counters = ProcessMemoryCounters(process.Get());
     }
-    return MakeEntry(path, record, counters);
+    return MakeEntry(path, record, counters, process.Get());
 }
 
 // The text `build` makes, or "error" when it fails (its failure recorded

@@ -264,20 +264,6 @@ void EndCommand(const TCommand& command) {
     for (const auto& child : children) ::WaitForSingleObject(child.Get(), kEndWaitMs);
 }
 
-// Runs the command with its output going to `output` and waits until it
-// and everything it started have ended. False when it could not start or
-// did not end within `bound_ms` of its start (it is then ended).
-bool RunSystemInfoCommand(HANDLE output, DWORD bound_ms) {
-    TCommand command;
-    if (!StartCommand(output, command)) return false;
-    const TDeadline deadline(bound_ms);
-    ::ResumeThread(command.Thread.Get());
-    const bool ended = ::WaitForSingleObject(command.Process.Get(), deadline.Remaining()) == WAIT_OBJECT_0 &&
-                       (!command.Job || WaitForEmptyJob(command.Job.Get(), deadline.Remaining()));
-    if (!ended) EndCommand(command);
-    return ended;
-}
-
 }  // namespace
 
 void CreateSystemInfoList() {
@@ -291,27 +277,80 @@ const TStringList& CaptureSystemInfo(std::uint32_t wait_bound_ms) {
     return CaptureSystemInfoAt(temp.empty() ? temp : temp + SystemInfoRawName(LocalNow()), wait_bound_ms);
 }
 
-const TStringList& CaptureSystemInfoAt(const std::wstring& raw_path, std::uint32_t wait_bound_ms) {
+// The raw file is declared first so that it goes last: the command has
+// ended before its output file is closed and removed.
+struct TSystemInfoCapture::TState {
+    TState(const std::wstring& raw_path, DWORD bound_ms) : Raw(raw_path), Deadline(bound_ms) {}
+    ~TState() {
+        if (Running) EndCommand(Command);
+    }
+    TState(const TState&) = delete;
+    TState& operator=(const TState&) = delete;
+
+    TRawOutputFile Raw;
+    TCommand Command;
+    TDeadline Deadline;
+    bool Running = false;
+};
+
+TSystemInfoCapture::TSystemInfoCapture(const std::wstring& raw_path, std::uint32_t wait_bound_ms) {
+    if (raw_path.empty()) return;
+    state_.reset(new TState(raw_path, wait_bound_ms));
+    if (!state_->Raw.Created() || !StartCommand(state_->Raw.Handle(), state_->Command)) return;
+    state_->Deadline = TDeadline(wait_bound_ms);  // the bound counts from the start
+    ::ResumeThread(state_->Command.Thread.Get());
+    state_->Running = true;
+}
+
+TSystemInfoCapture::~TSystemInfoCapture() = default;
+
+bool TSystemInfoCapture::Running() const { return state_ && state_->Running; }
+
+const TStringList& TSystemInfoCapture::Collect() {
     TStringList& list = CaptureList();
     list.clear();
     TStringList output;
-    if (!raw_path.empty()) {
-        TRawOutputFile raw(raw_path);
+    // Taken out of the object: the raw output file goes when this returns
+    // or throws, before anything packs the folder.
+    const std::unique_ptr<TState> state = std::move(state_);
+    if (state && state->Running) {
         // The output is read through the tool's own handle once the command
         // and all it started have ended, so every byte written has arrived.
-        if (raw.Created() && RunSystemInfoCommand(raw.Handle(), wait_bound_ms)) {
-            output = SplitOutputLines(DecodeCommandOutput(raw.ReadAll(), DecodeOemText));
-        }
+        const TCommand& command = state->Command;
+        const bool ended = ::WaitForSingleObject(command.Process.Get(), state->Deadline.Remaining()) == WAIT_OBJECT_0 &&
+                           (!command.Job || WaitForEmptyJob(command.Job.Get(), state->Deadline.Remaining()));
+        if (!ended) EndCommand(command);
+        state->Running = false;
+        if (ended) output = SplitOutputLines(DecodeCommandOutput(state->Raw.ReadAll(), DecodeOemText));
     }
     list = SystemInfoLines(FormatReportDateTime(LocalNow(), UserLocale()), output);
     return list;
 }
 
-void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms) {
+const TStringList& CaptureSystemInfoAt(const std::wstring& raw_path, std::uint32_t wait_bound_ms) {
+    TSystemInfoCapture capture(raw_path, wait_bound_ms);
+    return capture.Collect();
+}
+
+std::unique_ptr<TSystemInfoCapture> StartSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms) {
     // The raw output lives in the run's working folder like everything else
     // the run writes; it is gone again before the folder is packed.
-    const TStringList lines = CaptureSystemInfoAt(work_dir + SystemInfoRawName(LocalNow()), wait_bound_ms);
+    return std::unique_ptr<TSystemInfoCapture>(
+        new TSystemInfoCapture(work_dir + SystemInfoRawName(LocalNow()), wait_bound_ms));
+}
+
+void SaveSystemInfo(const std::wstring& work_dir, TSystemInfoCapture* started, std::uint32_t wait_bound_ms) {
+    std::unique_ptr<TSystemInfoCapture> own;
+    if (started == nullptr) {
+        own = StartSystemInfo(work_dir, wait_bound_ms);
+        started = own.get();
+    }
+    const TStringList lines = started->Collect();
     SaveBytesToFile(work_dir + kSavedName, EncodeUtf16LinesFile(lines));
+}
+
+void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms) {
+    SaveSystemInfo(work_dir, nullptr, wait_bound_ms);
 }
 
 bool IsFileBusy(const std::wstring& path) {

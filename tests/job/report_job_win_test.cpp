@@ -95,6 +95,14 @@ protected:
         stages.AddSystemOverview = [this](TStringList& lines) { Trace(L"overview", lines); };
         stages.AddProcesses = [this](TStringList& lines) { Trace(L"processes", lines); };
         stages.AddServices = [this](TStringList& lines) { Trace(L"services", lines); };
+        stages.StartSystemInfo = [this](const std::wstring& work) {
+            calls_.push_back(L"start systeminfo");
+            work_dir_ = work;
+            // An empty raw path: a capture that runs nothing.
+            std::unique_ptr<TSystemInfoCapture> capture(new TSystemInfoCapture(L"", 0));
+            started_ = capture.get();
+            return capture;
+        };
         stages.BuildAutoruns = [this]() {
             calls_.push_back(L"autoruns");
             return TStringList{L"autoruns line"};
@@ -105,11 +113,12 @@ protected:
             Trace(L"installed", lines);
         };
         stages.CaptureAppleLibraries = [this](const std::wstring& work) {
-            work_dir_ = work;
+            EXPECT_EQ(work, work_dir_);
             calls_.push_back(L"apple");
         };
-        stages.SaveSystemInfo = [this](const std::wstring& work) {
+        stages.SaveSystemInfo = [this](const std::wstring& work, TSystemInfoCapture* started) {
             EXPECT_EQ(work, work_dir_);
+            EXPECT_EQ(started, started_);  // what the start gave, still alive
             calls_.push_back(L"systeminfo");
         };
         stages.CollectProductFiles = [this](const std::wstring& work) {
@@ -153,6 +162,7 @@ protected:
     TWorkAreaPlaces places_;
     std::vector<std::wstring> calls_;
     std::wstring work_dir_;
+    TSystemInfoCapture* started_ = nullptr;
     std::wstring archive_;
     std::string archive_bytes_;
     std::wstring saved_tmp_;
@@ -166,8 +176,9 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{});  // a run without failures writes nothing to the log
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
-    const std::vector<std::wstring> order = {L"overview", L"processes",  L"services", L"autoruns", L"installdir",
-                                             L"installed", L"apple",     L"systeminfo", L"products", L"zip"};
+    const std::vector<std::wstring> order = {L"overview",  L"processes", L"services",   L"start systeminfo",
+                                             L"autoruns",  L"installdir", L"installed", L"apple",
+                                             L"systeminfo", L"products",  L"zip"};
     EXPECT_EQ(calls_, order);
     // The working folder and the archive were in one new area of the run:
     // "GetInfoDir." and 32 random digits, the working folder "GetInfoDir\"
@@ -209,6 +220,37 @@ TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: processes: process query failed"});
     EXPECT_EQ(recorder_.Messages, Steps({1}, GENINFO_FAILED));
     EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes"}));
+    EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
+    EXPECT_FALSE(FileExists(TargetFile));
+}
+
+// The capture started early is ended and its raw output removed when a later
+// stage ends the run; the capture itself is not reached.
+TEST_F(ReportJob, AFailureAfterTheCaptureStartedEndsItAndLeavesNothing) {
+    TReportStages stages = RecordingStages();
+    stages.StartSystemInfo = [this](const std::wstring& work) {
+        calls_.push_back(L"start systeminfo");
+        work_dir_ = work;
+        std::unique_ptr<TSystemInfoCapture> capture = StartSystemInfo(work, 60000);
+        started_ = capture.get();
+        return capture;
+    };
+    bool raw_seen = false;
+    stages.AddInstalledFiles = [&](TStringList&, const std::wstring&, bool) {
+        calls_.push_back(L"installed");
+        EXPECT_TRUE(started_->Running());
+        for (const std::wstring& name : vantrel_test::TreeOf(work_dir_)) {
+            raw_seen = raw_seen || StartsWith(name, L"SystemInfo_");
+        }
+        throw EToolError("install folder unreadable");
+    };
+
+    Run(stages);
+
+    EXPECT_TRUE(raw_seen);  // the command was writing into the working folder
+    EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3}, GENINFO_FAILED));
+    EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes", L"services", L"start systeminfo",
+                                                 L"autoruns", L"installdir", L"installed"}));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
     EXPECT_FALSE(FileExists(TargetFile));
 }

@@ -85,6 +85,39 @@ TEST(LogManage, FirstMessageCreatesTheFileLaterOnesAppend) {
                     .Valid());
 }
 
+// Within a batch the file stays open: each line is in it as soon as it is
+// written and readers may read it, but no other writer may take it until the
+// last (outer) batch ends.
+TEST(LogManage, ABatchKeepsTheFileOpenUntilItsEnd) {
+    TempFolder dir(L"log batch");
+    TLogManage manager;
+    manager.LogName = dir.Path() + L"app.log";
+    auto take_whole = [&manager] {
+        return ScopedFileHandle(::CreateFileW(manager.LogName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+            .Valid();
+    };
+
+    manager.BeginBatch();
+    manager.BeginBatch();
+    manager.Write(L"one");
+    manager.Write(L"two");
+    EXPECT_EQ(LogLines(manager.LogName).size(), 2u);
+    EXPECT_FALSE(take_whole());
+    manager.EndBatch();
+    manager.Write(L"three");
+    EXPECT_FALSE(take_whole());  // the outer batch still holds it
+    manager.EndBatch();
+    EXPECT_TRUE(take_whole());
+
+    manager.Write(L"four");
+    EXPECT_TRUE(take_whole());  // closed after every message again
+    const std::vector<std::wstring> lines = LogLines(manager.LogName);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(IsStampedLine(lines[2], L"three")) << Printable(lines[2]);
+    EXPECT_TRUE(IsStampedLine(lines[3], L"four")) << Printable(lines[3]);
+}
+
 TEST(LogManage, RotatesToTheBackupOnceTheLimitIsReached) {
     struct Case {
         std::size_t size;

@@ -70,5 +70,32 @@ TEST(SaveSystemInfo, CommandWithoutOutputGivesTheHeaderOnly) {
     EXPECT_EQ(vantrel_test::TreeOf(work.Path()), std::vector<std::wstring>{L"SystemInfo.txt"});
 }
 
+// A capture started ahead of its collection owns its raw output file from
+// the start; whether it is collected or dropped unread, the file is gone
+// afterwards, and something already at the path is left alone.
+TEST(SystemInfoCapture, TheRawOutputGoesWhetherCollectedOrDropped) {
+    TempFolder work(L"sysinfo early");
+    const std::wstring raw = work.Path() + L"SystemInfo_20240131094502071.txt";
+    {
+        TSystemInfoCapture dropped(raw, 60000);
+        EXPECT_TRUE(dropped.Running());
+        EXPECT_EQ(vantrel_test::TreeOf(work.Path()), std::vector<std::wstring>{ExtractFileName(raw)});
+    }
+    EXPECT_EQ(vantrel_test::TreeOf(work.Path()), std::vector<std::wstring>{});
+
+    TSystemInfoCapture collected(raw, 60000);
+    EXPECT_EQ(collected.Collect().size(), 3u);  // the header lines (Wine's own command prints nothing)
+    EXPECT_FALSE(collected.Running());
+    EXPECT_EQ(vantrel_test::TreeOf(work.Path()), std::vector<std::wstring>{});
+
+    WriteFileBytes(raw, "planted");
+    {
+        TSystemInfoCapture refused(raw, 60000);
+        EXPECT_FALSE(refused.Running());
+        EXPECT_EQ(refused.Collect().size(), 3u);
+    }
+    EXPECT_EQ(ReadFileBytes(raw), "planted");
+}
+
 }  // namespace
 }  // namespace vantrel

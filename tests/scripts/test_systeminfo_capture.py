@@ -6,7 +6,10 @@ both system folders; sysinfocapture (the tool's capture on its own) runs with
 a temporary folder whose path holds spaces and saves "SystemInfo.txt". Each
 case predicts the saved lines; the raw output file must be gone afterwards.
 The command is started without a shell, so any temporary path works, and in
-a job, so that it and whatever it started end at the bound."""
+a job, so that it and whatever it started end at the bound. The report job
+(the jobrun fixture) starts the command right after the process and services
+sections and collects it later: its output still arrives whole, the command
+shows in no section, and a job that fails in between ends it."""
 import json
 import os
 import re
@@ -14,6 +17,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+import zipfile
 
 import product
 from prefix_case import PrivatePrefixCase
@@ -22,6 +26,7 @@ import winebed
 FIXTURES = os.environ["VANTREL_FIXTURE_DIR"]
 CAPTURE = os.path.join(FIXTURES, "sysinfocapture", "sysinfocapture.exe")
 FAKE = os.path.join(FIXTURES, "fakesysteminfo", "fakesysteminfo.exe")
+JOBRUN = os.path.join(FIXTURES, "jobrun", "jobrun.exe")
 TITLE = "===== System ====="
 # The report's date text in a US-English prefix: short date, then the long
 # time unless it is exactly midnight.
@@ -192,6 +197,65 @@ class SystemInfoCapture(PrivatePrefixCase):
             report = json.loads(out.read().decode("utf-8").strip().splitlines()[-1])
         self.assertEqual(report["output_lines"], [len(lines_of(OEM_TEXT))] * 50)
         self.assertEqual(os.listdir(self.temp), [])
+
+    def assertNoWorkArea(self):
+        windows_temp = os.path.join(winebed.drive_c(self.prefix), "windows", "temp")
+        for folder in (winebed.temp_dir(self.prefix), windows_temp):
+            self.assertEqual([n for n in os.listdir(folder) if n.startswith(product.WORK_FOLDER)], [], folder)
+
+    def run_job(self, output, option=None, extra_env=None):
+        """Runs the whole job in jobrun; returns its report, and the text
+        report and "SystemInfo.txt" of its archive (None when it failed)."""
+        source = os.path.join(self.scratch, "job_output.bin")
+        with open(source, "wb") as f:
+            f.write(output)
+        env = dict(STAND_IN_FIRST, VANTREL_FAKE_OUTPUT=winebed.windows_path(source), **(extra_env or {}))
+        target_win = "C:\\jobrun\\" + product.ARCHIVE
+        target = winebed.unix_path(self.prefix, target_win)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        if os.path.exists(target):
+            os.unlink(target)
+        args = [JOBRUN, target_win] + ([option] if option else [])
+        code, text = winebed.run_program(winebed.wine_env(self.prefix, extra=env), args, timeout=600)
+        self.assertEqual(code, 0, text)
+        if not os.path.exists(target):
+            return winebed.last_json(text), None, None
+        with zipfile.ZipFile(target) as archive:
+            names = archive.namelist()
+            self.assertEqual([n for n in names if "SystemInfo_" in n], [], "raw output packed")
+            report = archive.read(product.REPORT)[2:].decode("utf-16-le")
+            saved = archive.read(product.SYSTEM_INFO)
+        return winebed.last_json(text), report, saved
+
+    def test_the_job_starts_the_command_after_the_services_and_collects_it_whole(self):
+        # The stand-in still runs when the job reaches the capture's place.
+        report, _, saved = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "1500"})
+        self.assertEqual(report["messages"], "0:10,1:1,1:2,1:3,1:4,1:5,1:6,1:7,2:0")
+        self.assertSavedLines(saved, lines_of(OEM_TEXT))
+        self.assertEqual(report["systeminfo_running"], 0)
+        names = [name for name, _ in report["stages"]]
+        self.assertLess(names.index("AddServices"), names.index("StartSystemInfo"))
+        self.assertLess(names.index("StartSystemInfo"), names.index("BuildAutoruns"))
+        self.assertNoWorkArea()
+
+    @unittest.skipIf(winebed.SIXTY_FOUR_BIT_TOOL, "the process records are read in their 32-bit layout: no names here")
+    def test_the_command_is_in_no_section_of_the_report(self):
+        _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "1500"})
+        self.assertNotIn("systeminfo.exe", text.lower())
+        # The check sees the command when it runs while the processes are
+        # gathered.
+        _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), "start-first", {"VANTREL_FAKE_DELAY_MS": "5000"})
+        self.assertIn("systeminfo.exe", text.lower())
+
+    def test_a_job_failing_after_the_start_ends_the_command_and_leaves_nothing(self):
+        # The stand-in and a child of its own never end.
+        report, text, _ = self.run_job(OEM_TEXT.encode("cp437"), "fail-after-start",
+                                       {"VANTREL_FAKE_HANG": "1", "VANTREL_FAKE_CHILD": "1"})
+        self.assertIsNone(text)
+        self.assertEqual(report["messages"], "0:10,1:1,1:2,1:3,3:0")
+        self.assertGreaterEqual(report["systeminfo_at_failure"], 1)  # it ran when the job failed
+        self.assertEqual(report["systeminfo_running"], 0)
+        self.assertNoWorkArea()
 
     def test_zz_a_command_that_starts_a_never_ending_child_leaves_no_process(self):
         # Runs last: the unguarded start leaves processes behind, which the
