@@ -71,8 +71,10 @@ void ListFiles(const std::wstring& dir, std::vector<std::wstring>& files) {
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListFiles(dir + L"\\" + name, files);
-        else files.push_back(dir + L"\\" + name);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListFiles(dir + L"\\" + name, files);
+        else
+            files.push_back(dir + L"\\" + name);
     } while (::FindNextFileW(find.Get(), &data));
 }
 
@@ -84,8 +86,7 @@ void ReadAndDigest(const std::wstring& path, vantrel::TMd5Digest& digest) {
     vantrel::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     DWORD got = 0;
-    while (file && ::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
-           got > 0) {
+    while (file && ::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
         vantrel::Md5Update(context, buffer.data(), got);
     }
     vantrel::Md5Final(context, digest);
@@ -122,8 +123,10 @@ int wmain(int argc, wchar_t** argv) {
     for (int pass = 0; pass < passes; ++pass) {
         for (const auto& path : files) {
             vantrel::TMd5Digest digest;
-            if (mapped) vantrel::FileMD5(path, digest);
-            else ReadAndDigest(path, digest);
+            if (mapped)
+                vantrel::FileMD5(path, digest);
+            else
+                ReadAndDigest(path, digest);
             vantrel::Md5Update(all, digest.data(), static_cast<std::uint32_t>(digest.size()));
         }
     }

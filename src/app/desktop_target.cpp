@@ -5,8 +5,7 @@
 namespace vantrel {
 
 std::wstring MapDesktopToSessionUser(const std::wstring& desktop, const std::wstring& session_user,
-                                     const std::wstring& owner,
-                                     std::wstring (*upper)(const std::wstring&)) {
+                                     const std::wstring& owner, std::wstring (*upper)(const std::wstring&)) {
     if (session_user.empty() || EqualsNoCaseAscii(session_user, owner)) return desktop;
     return ReplaceAllNoCase(desktop, L"\\" + owner + L"\\", L"\\" + session_user + L"\\", upper);
 }

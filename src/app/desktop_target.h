@@ -11,8 +11,7 @@ namespace vantrel {
 // the forms `upper` gives) becomes "\session_user\", left to right, replaced
 // text not searched again. Otherwise `desktop` is returned unchanged.
 std::wstring MapDesktopToSessionUser(const std::wstring& desktop, const std::wstring& session_user,
-                                     const std::wstring& owner,
-                                     std::wstring (*upper)(const std::wstring&));
+                                     const std::wstring& owner, std::wstring (*upper)(const std::wstring&));
 
 // The completion message for a saved archive, and whether Explorer is to be
 // opened on it: a target whose lower-cased (A-Z) path contains "desktop"

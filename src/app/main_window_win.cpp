@@ -165,8 +165,7 @@ void WMGenInfo(WPARAM code, LPARAM value) {
             g_job_running = false;
             ::MessageBoxW(g_form.Window, L"The info file save failed", L"Error", MB_OK | MB_ICONERROR);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -206,9 +205,7 @@ bool OnSetCursor(HWND over, WORD hit_test) {
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_CREATE:
-            FormCreate(window);
-            return 0;
+        case WM_CREATE: FormCreate(window); return 0;
         case WM_COMMAND:
             if (LOWORD(wparam) == idButtonGen && HIWORD(wparam) == BN_CLICKED) Button_GenClick();
             if (LOWORD(wparam) == idLabel2 && HIWORD(wparam) == STN_CLICKED) Label2Click();
@@ -222,14 +219,9 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
         case WM_SETCURSOR:
             if (OnSetCursor(reinterpret_cast<HWND>(wparam), LOWORD(lparam))) return TRUE;
             break;
-        case WM_GENINFO:
-            WMGenInfo(wparam, lparam);
-            return 0;
-        case WM_DESTROY:
-            ::PostQuitMessage(0);
-            return 0;
-        default:
-            break;
+        case WM_GENINFO: WMGenInfo(wparam, lparam); return 0;
+        case WM_DESTROY: ::PostQuitMessage(0); return 0;
+        default: break;
     }
     return ::DefWindowProcW(window, message, wparam, lparam);
 }
@@ -238,8 +230,8 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 
 void SetupSystemCursors() {
     static const LPCWSTR kSystemCursors[crCount] = {
-        IDC_ARROW,  IDC_ARROW, IDC_CROSS, IDC_IBEAM, IDC_SIZENESW,    IDC_SIZENS, IDC_SIZENWSE, IDC_SIZEWE,
-        IDC_SIZEALL, IDC_UPARROW, IDC_WAIT, IDC_NO,  IDC_APPSTARTING, IDC_HELP,   IDC_HAND};
+        IDC_ARROW,   IDC_ARROW,   IDC_CROSS, IDC_IBEAM, IDC_SIZENESW,    IDC_SIZENS, IDC_SIZENWSE, IDC_SIZEWE,
+        IDC_SIZEALL, IDC_UPARROW, IDC_WAIT,  IDC_NO,    IDC_APPSTARTING, IDC_HELP,   IDC_HAND};
     for (int role = 0; role < crCount; ++role) {
         HCURSOR cursor = ::LoadCursorW(nullptr, kSystemCursors[role]);
         if (cursor != nullptr) g_cursors[role] = cursor;

@@ -5,15 +5,9 @@
 namespace vantrel {
 
 const TAppleLibrary kAppleLibraries[] = {
-    {L"\\ASL.dll", true},
-    {L"\\CoreFoundation.dll", false},
-    {L"\\pthreadVC2.dll", false},
-    {L"\\zlib1.dll", false},
-    {L"\\libdispatch.dll", false},
-    {L"\\CFNetwork.dll", false},
-    {L"\\objc.dll", false},
-    {L"\\libicuin.dll", false},
-    {L"\\libicuuc.dll", false},
+    {L"\\ASL.dll", true},    {L"\\CoreFoundation.dll", false}, {L"\\pthreadVC2.dll", false},
+    {L"\\zlib1.dll", false}, {L"\\libdispatch.dll", false},    {L"\\CFNetwork.dll", false},
+    {L"\\objc.dll", false},  {L"\\libicuin.dll", false},       {L"\\libicuuc.dll", false},
 };
 const std::size_t kAppleLibraryCount = sizeof kAppleLibraries / sizeof kAppleLibraries[0];
 

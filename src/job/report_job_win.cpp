@@ -78,7 +78,8 @@ ScopedFileHandle OpenTargetFolder(const std::wstring& folder, bool refuse_link) 
     const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
     if (refuse_link && IsLinkPath(path)) return ScopedFileHandle();
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (refuse_link ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    ScopedFileHandle handle(::CreateFileW(path.c_str(), FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    ScopedFileHandle handle(::CreateFileW(path.c_str(),
+                                          FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
@@ -112,8 +113,8 @@ private:
 
 // Everything of a run from the report's header to the packed archive; an
 // exception leaves at once, `current` naming the stage it left.
-void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::wstring& work_dir,
-                  TStringList& lines, std::wstring& archive, const wchar_t*& current) {
+void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::wstring& work_dir, TStringList& lines,
+                  std::wstring& archive, const wchar_t*& current) {
     TProgress progress;
     current = L"version line";
     lines.push_back(L"Version:" + GetFileInfoItem(GetModulePath(), 3, L"Unknown"));

@@ -9,10 +9,10 @@ namespace vantrel {
 
 // What the choice depends on.
 struct TWorkAreaPlaces {
-    bool Elevated = false;    // the run holds administrator rights (IsRunElevated)
-    std::wstring WindowsTemp; // the shared Windows folder's "Temp", no trailing backslash
-    std::wstring UserTemp;    // the user's temporary folder (GetTempDir)
-    std::wstring ProgramDir;  // the folder of the tool itself
+    bool Elevated = false;     // the run holds administrator rights (IsRunElevated)
+    std::wstring WindowsTemp;  // the shared Windows folder's "Temp", no trailing backslash
+    std::wstring UserTemp;     // the user's temporary folder (GetTempDir)
+    std::wstring ProgramDir;   // the folder of the tool itself
 };
 
 // One place to try, in order.

@@ -59,8 +59,8 @@ bool IsPlainSingleFile(HANDLE file) {
 ScopedFileHandle OpenLogFile(const std::wstring& file_name) {
     ScopedFileHandle file = CreateNewLogFile(file_name);
     if (!file) {
-        file.Reset(::CreateFileW(file_name.c_str(), kLogAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNoFollow,
-                                 nullptr));
+        file.Reset(
+            ::CreateFileW(file_name.c_str(), kLogAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
     }
     if (file && !IsPlainSingleFile(file.Get())) file.Reset();
     return file;

@@ -74,10 +74,10 @@ public:
     void BeginBatch() noexcept;
     void EndBatch() noexcept;
 
-    std::uint8_t BackupCount = 1;   // copied into each new log object
-    bool CloseAfterWrite = true;    // close the file after every message
-    std::wstring LogName;           // empty: beside the executable
-    bool TimeStamps = true;         // copied into each new log object
+    std::uint8_t BackupCount = 1;        // copied into each new log object
+    bool CloseAfterWrite = true;         // close the file after every message
+    std::wstring LogName;                // empty: beside the executable
+    bool TimeStamps = true;              // copied into each new log object
     std::int32_t MaxSize = kLogMaxSize;  // copied into each new log object
 
 private:

@@ -131,8 +131,7 @@ TMonthNames EnglishAbbrevMonthNames() {
     return {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun", L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
 }
 
-std::wstring FormatPicture(const TDateTimeParts& when, const std::wstring& picture,
-                           const TLocaleFormats& locale) {
+std::wstring FormatPicture(const TDateTimeParts& when, const std::wstring& picture, const TLocaleFormats& locale) {
     const std::vector<TPictureToken> tokens = SplitPicture(picture);
     const bool genitive = HasDayNumber(tokens);
     std::wstring out;
@@ -152,14 +151,13 @@ std::wstring FormatReportDateTime(const TDateTimeParts& when, const TLocaleForma
 
 std::wstring FormatLogStamp(const TDateTimeParts& when, const TLocaleFormats& locale) {
     const std::wstring& sep = locale.TimeSeparator;
-    return Num(when.Year, 4) + L"-" + Num(when.Month, 2) + L"-" + Num(when.Day, 2) + L" " +
-           Num(when.Hour, 2) + sep + Num(when.Minute, 2) + sep + Num(when.Second, 2) + L"." +
-           Num(when.Milliseconds, 3);
+    return Num(when.Year, 4) + L"-" + Num(when.Month, 2) + L"-" + Num(when.Day, 2) + L" " + Num(when.Hour, 2) + sep +
+           Num(when.Minute, 2) + sep + Num(when.Second, 2) + L"." + Num(when.Milliseconds, 3);
 }
 
 std::wstring FormatFileStamp(const TDateTimeParts& when) {
-    return Num(when.Year, 4) + Num(when.Month, 2) + Num(when.Day, 2) + Num(when.Hour, 2) +
-           Num(when.Minute, 2) + Num(when.Second, 2) + Num(when.Milliseconds, 3);
+    return Num(when.Year, 4) + Num(when.Month, 2) + Num(when.Day, 2) + Num(when.Hour, 2) + Num(when.Minute, 2) +
+           Num(when.Second, 2) + Num(when.Milliseconds, 3);
 }
 
 TDateTimeParts FileTimeToParts(std::uint64_t ticks) {

@@ -53,8 +53,7 @@ struct TLocaleFormats {
 // quote), anything else copied. Names and the era come from the locale
 // record; MMMM takes the genitive month name when the picture also holds a
 // day number (d or dd).
-std::wstring FormatPicture(const TDateTimeParts& when, const std::wstring& picture,
-                           const TLocaleFormats& locale);
+std::wstring FormatPicture(const TDateTimeParts& when, const std::wstring& picture, const TLocaleFormats& locale);
 
 // The report's date text: the short date, then, unless hour, minute and
 // second are all zero, one blank and the long time.

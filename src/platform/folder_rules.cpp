@@ -140,8 +140,7 @@ std::wstring FallbackDefaultPath(int csidl, bool wow64, bool vista_or_later, con
 
 std::wstring TrimEnvironmentValue(const std::wstring& value) { return TrimControl(value); }
 
-std::wstring AppDataDefaultPath(const std::wstring& drive, const std::wstring& user, bool common,
-                                bool vista_or_later) {
+std::wstring AppDataDefaultPath(const std::wstring& drive, const std::wstring& user, bool common, bool vista_or_later) {
     // The same folders the special-folder fall-back gives a native process.
     return drive + FallbackDefaultPath(common ? kCsidlCommonAppData : kCsidlAppData, false, vista_or_later, user);
 }

@@ -63,8 +63,7 @@ std::wstring TrimEnvironmentValue(const std::wstring& value);
 
 // The last candidate of the application-data chain: the all-users
 // (`common`) or per-user application-data folder on `drive` ("C:").
-std::wstring AppDataDefaultPath(const std::wstring& drive, const std::wstring& user, bool common,
-                                bool vista_or_later);
+std::wstring AppDataDefaultPath(const std::wstring& drive, const std::wstring& user, bool common, bool vista_or_later);
 
 // The drive part of a full path: "C:" of "C:\x", "\\server\share" of a UNC
 // path, empty text otherwise.

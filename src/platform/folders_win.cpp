@@ -57,8 +57,7 @@ std::wstring AppDataFromRegistry(bool common) {
 }
 
 std::wstring AppDataFromDefault(bool common) {
-    return AppDataDefaultPath(SystemDrive(), UserNameWithCapacity(260), common,
-                              IsVistaOrLater(GetOsVersion().Major));
+    return AppDataDefaultPath(SystemDrive(), UserNameWithCapacity(260), common, IsVistaOrLater(GetOsVersion().Major));
 }
 
 std::wstring ShellOrChain(int csidl, bool common) {

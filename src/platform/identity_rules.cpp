@@ -15,9 +15,7 @@ std::wstring ProcessFileName(const std::wstring& exe_file) {
     return slash == std::wstring::npos ? exe_file : exe_file.substr(slash + 1);
 }
 
-bool SameNameNoCase(const std::wstring& a, const std::wstring& b, TUpperFn upper) {
-    return upper(a) == upper(b);
-}
+bool SameNameNoCase(const std::wstring& a, const std::wstring& b, TUpperFn upper) { return upper(a) == upper(b); }
 
 std::uint32_t FirstProcessNamed(const std::vector<TSnapshotProcess>& snapshot, const std::wstring& file_name,
                                 const std::wstring& user_name,
@@ -48,8 +46,7 @@ std::wstring SessionUserOrNone(const std::wstring& name) {
     return EqualsNoCaseAscii(name, L"system") ? std::wstring() : name;
 }
 
-std::wstring ChooseSessionUserName(bool is_windows_2000,
-                                   const std::function<bool(std::wstring&)>& query_session_user,
+std::wstring ChooseSessionUserName(bool is_windows_2000, const std::function<bool(std::wstring&)>& query_session_user,
                                    const std::function<std::wstring()>& explorer_owner) {
     if (!is_windows_2000) {
         std::wstring name;

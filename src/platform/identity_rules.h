@@ -57,8 +57,7 @@ std::wstring SessionUserOrNone(const std::wstring& name);
 // How GetSessionUserName combines its sources: the session interface
 // (skipped on Windows 2000; `query_session_user` returns false on failure),
 // then the owner of the first "explorer.exe" (`explorer_owner`).
-std::wstring ChooseSessionUserName(bool is_windows_2000,
-                                   const std::function<bool(std::wstring&)>& query_session_user,
+std::wstring ChooseSessionUserName(bool is_windows_2000, const std::function<bool(std::wstring&)>& query_session_user,
                                    const std::function<std::wstring()>& explorer_owner);
 
 }  // namespace vantrel

@@ -140,8 +140,7 @@ HANDLE GetTokenByName(const std::wstring& file_name, const std::wstring& user_na
         if (process) ::OpenProcessToken(process.Get(), TOKEN_DUPLICATE, token.Receive());
     }
     HANDLE duplicate = nullptr;
-    if (!::DuplicateTokenEx(token.Get(), MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary,
-                            &duplicate)) {
+    if (!::DuplicateTokenEx(token.Get(), MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary, &duplicate)) {
         return nullptr;
     }
     return duplicate;

@@ -54,7 +54,6 @@ TActAsUser::~TActAsUser() {
     if (impersonating_) ::RevertToSelf();
 }
 
-TSessionUserImpersonation::TSessionUserImpersonation()
-    : rights_(TUserRights::OfSessionUser()), scope_(rights_) {}
+TSessionUserImpersonation::TSessionUserImpersonation() : rights_(TUserRights::OfSessionUser()), scope_(rights_) {}
 
 }  // namespace vantrel

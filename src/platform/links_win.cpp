@@ -40,8 +40,8 @@ std::uint32_t ReparseTagOf(HANDLE handle, std::wstring& mount_target) {
     return tag;
 }
 
-bool SidIs(PSID sid, BYTE count, DWORD first, DWORD second = 0, DWORD third = 0, DWORD fourth = 0,
-           DWORD fifth = 0, DWORD sixth = 0) {
+bool SidIs(PSID sid, BYTE count, DWORD first, DWORD second = 0, DWORD third = 0, DWORD fourth = 0, DWORD fifth = 0,
+           DWORD sixth = 0) {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     ScopedSid wanted;
     if (!::AllocateAndInitializeSid(&nt, count, first, second, third, fourth, fifth, sixth, 0, 0, wanted.Receive())) {
@@ -140,12 +140,11 @@ bool IsOwnedBySystemOrAdministrators(HANDLE handle) {
         return false;
     }
     ScopedLocalMemory hold(descriptor);
-    return owner != nullptr &&
-           (SidIs(owner, 1, SECURITY_LOCAL_SYSTEM_RID) ||
-            SidIs(owner, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS) ||
-            // NT SERVICE\TrustedInstaller
-            SidIs(owner, 6, SECURITY_SERVICE_ID_BASE_RID, 956008885u, 3418522649u, 1831038044u, 1853292631u,
-                  2271478464u));
+    return owner != nullptr && (SidIs(owner, 1, SECURITY_LOCAL_SYSTEM_RID) ||
+                                SidIs(owner, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS) ||
+                                // NT SERVICE\TrustedInstaller
+                                SidIs(owner, 6, SECURITY_SERVICE_ID_BASE_RID, 956008885u, 3418522649u, 1831038044u,
+                                      1853292631u, 2271478464u));
 }
 
 ScopedFileHandle OpenNoFollow(const std::wstring& path, DWORD access) {

@@ -15,9 +15,8 @@ struct TModuleRow {
 };
 
 const TModuleRow kModules[] = {
-    {L"kernel32.dll", true}, {L"ntdll.dll", true},   {L"user32.dll", true},
-    {L"psapi.dll", false},   {L"version.dll", false}, {L"wtsapi32.dll", false},
-    {L"advapi32.dll", true},
+    {L"kernel32.dll", true}, {L"ntdll.dll", true},     {L"user32.dll", true},   {L"psapi.dll", false},
+    {L"version.dll", false}, {L"wtsapi32.dll", false}, {L"advapi32.dll", true},
 };
 constexpr std::size_t kModuleCount = sizeof kModules / sizeof kModules[0];
 

@@ -84,8 +84,7 @@ ScopedRegKey OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access 
 // The text of value `name` of the key `path` below `root`, opened for
 // `access`, as ReadTextValue gives it but empty for a value that is not text.
 // False when the key does not open. Never throws.
-bool ReadRegistryText(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM access,
-                      std::wstring& text);
+bool ReadRegistryText(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM access, std::wstring& text);
 
 // The text of value `name` of an open key, up to its first NUL and not
 // expanded: empty when the value is missing, empty or cannot be read; a value

@@ -9,19 +9,22 @@ namespace {
 const wchar_t kExtendedPrefix[] = L"\\\\?\\";
 const wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
 
-bool IsHexDigit(wchar_t c) {
-    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
-}
+bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'); }
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 bool IsForbiddenNameCharacter(wchar_t c) {
     if (c < 32) return true;
     switch (c) {
-        case L':': case L'/': case L'*': case L'?': case L'"': case L'<': case L'>': case L'|':
-            return true;
-        default:
-            return false;
+        case L':':
+        case L'/':
+        case L'*':
+        case L'?':
+        case L'"':
+        case L'<':
+        case L'>':
+        case L'|': return true;
+        default: return false;
     }
 }
 

@@ -126,8 +126,10 @@ std::wstring DecodeUtf8(const std::string& bytes) {
         bool ok = i + extra < n || extra == 0;
         for (std::size_t k = 1; ok && k <= extra; ++k) {
             auto c = static_cast<unsigned char>(bytes[i + k]);
-            if ((c & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (c & 0x3F);
+            if ((c & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (c & 0x3F);
         }
         static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
         if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
@@ -210,13 +212,9 @@ std::wstring DecimalText(std::int64_t value) {
     return L"-" + DecimalText(0 - static_cast<std::uint64_t>(value));
 }
 
-std::wstring HexUpper(std::uint64_t value, std::size_t digits) {
-    return HexText(value, digits, "0123456789ABCDEF");
-}
+std::wstring HexUpper(std::uint64_t value, std::size_t digits) { return HexText(value, digits, "0123456789ABCDEF"); }
 
-std::wstring HexLower(std::uint64_t value, std::size_t digits) {
-    return HexText(value, digits, "0123456789abcdef");
-}
+std::wstring HexLower(std::uint64_t value, std::size_t digits) { return HexText(value, digits, "0123456789abcdef"); }
 
 std::wstring Fixed2(double value, wchar_t decimal_separator) {
     bool negative = value < 0;
@@ -260,8 +258,7 @@ bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::wstring ReplaceAllNoCase(const std::wstring& text, const std::wstring& from, const std::wstring& to,

@@ -69,8 +69,7 @@ bool EndsWith(const std::wstring& text, const std::wstring& suffix);
 
 // Replaces every occurrence of `from` (matched on the upper-cased forms given
 // by `upper`) by `to`, left to right, the replaced text not searched again.
-std::wstring ReplaceAllNoCase(const std::wstring& text, const std::wstring& from,
-                              const std::wstring& to,
+std::wstring ReplaceAllNoCase(const std::wstring& text, const std::wstring& from, const std::wstring& to,
                               std::wstring (*upper)(const std::wstring&) = UpperAscii);
 // Case-sensitive replacement of every occurrence.
 std::wstring ReplaceAll(const std::wstring& text, const std::wstring& from, const std::wstring& to);

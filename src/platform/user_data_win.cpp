@@ -47,8 +47,7 @@ TUserRights UserRightsForReading() {
     return IsRunElevated() ? TUserRights::OfSessionUser() : TUserRights::OwnAreTheUsers();
 }
 
-TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& rights)
-    : strict_(!rights.BoundByUser()) {
+TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& rights) : strict_(!rights.BoundByUser()) {
     if (path.empty()) return;
     const std::wstring folder = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(path)));
     const std::vector<std::wstring> steps = Steps(folder);
@@ -58,9 +57,9 @@ TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& ri
         if (!pinned || !AcceptableStep(steps[i], pinned.Get())) return;
         pins_.push_back(std::move(pinned));
     }
-    ScopedFileHandle opened(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                          FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
+    ScopedFileHandle opened(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!opened || !::GetFileInformationByHandle(opened.Get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !LocationOf(opened.Get(), info, location_)) {
@@ -78,7 +77,8 @@ bool TUserDataFolder::FolderLiesBelow(const std::wstring& relative_folder) const
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     TFileLocation at;
-    const bool below = folder && LocationOf(folder.Get(), at) && SameLocation(at, ChildLocation(location_, relative_folder));
+    const bool below =
+        folder && LocationOf(folder.Get(), at) && SameLocation(at, ChildLocation(location_, relative_folder));
     folders_[relative_folder] = below;
     return below;
 }

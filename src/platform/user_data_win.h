@@ -60,7 +60,7 @@ private:
     bool valid_ = false;
     std::wstring path_;
     TFileLocation location_;
-    std::vector<ScopedFileHandle> pins_;  // the folder and, when strict, its checked ancestors
+    std::vector<ScopedFileHandle> pins_;            // the folder and, when strict, its checked ancestors
     mutable std::map<std::wstring, bool> folders_;  // relative folder -> lies where its path says
 };
 

@@ -57,8 +57,7 @@ bool ReadFileInfo(const std::wstring& file_name, const std::wstring& extra_name,
 
 // The selected item of ReadFileInfo(file, "WOW Version"), or `default_text`
 // when the resource cannot be read. Never throws.
-std::wstring GetFileInfoItem(const std::wstring& file_name, unsigned selector,
-                             const std::wstring& default_text);
+std::wstring GetFileInfoItem(const std::wstring& file_name, unsigned selector, const std::wstring& default_text);
 
 // The fixed part's file version as "a.b.c.d", or empty text.
 std::wstring GetFileVersionNumber(const std::wstring& file_name);

@@ -76,8 +76,7 @@ bool ReadFileInfo(const std::wstring& file_name, const std::wstring& extra_name,
     return read;
 }
 
-std::wstring GetFileInfoItem(const std::wstring& file_name, unsigned selector,
-                             const std::wstring& default_text) {
+std::wstring GetFileInfoItem(const std::wstring& file_name, unsigned selector, const std::wstring& default_text) {
     TFileInfo info;
     if (!ReadFileInfo(file_name, L"WOW Version", info)) return default_text;
     return SelectFileInfoItem(info, selector);

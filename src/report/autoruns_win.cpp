@@ -46,28 +46,16 @@ TStringList SubkeyNames(HKEY key) {
     return names;
 }
 
-HKEY RootKey(TAutorunRoot root) {
-    return root == TAutorunRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
+HKEY RootKey(TAutorunRoot root) { return root == TAutorunRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 void ReadSource(const TLaunchSource& source, const TAutorunsContext& context, TStringList& lines) {
     const HKEY root = RootKey(source.Root);
     switch (source.Reader) {
-        case TAutorunReader::UserStartupFolder:
-            AddStartupFolder(context.UserStartupFolder, lines);
-            break;
-        case TAutorunReader::CommonStartupFolder:
-            AddStartupFolder(context.CommonStartupFolder, lines);
-            break;
-        case TAutorunReader::NamedValues:
-            AddNamedValues(root, source.Key, lines);
-            break;
-        case TAutorunReader::RunOnceEx:
-            AddRunOnceEx(root, source.Key, lines);
-            break;
-        case TAutorunReader::DelimitedList:
-            AddDelimitedValue(root, source.Key, source.ValueName, lines);
-            break;
+        case TAutorunReader::UserStartupFolder: AddStartupFolder(context.UserStartupFolder, lines); break;
+        case TAutorunReader::CommonStartupFolder: AddStartupFolder(context.CommonStartupFolder, lines); break;
+        case TAutorunReader::NamedValues: AddNamedValues(root, source.Key, lines); break;
+        case TAutorunReader::RunOnceEx: AddRunOnceEx(root, source.Key, lines); break;
+        case TAutorunReader::DelimitedList: AddDelimitedValue(root, source.Key, source.ValueName, lines); break;
         case TAutorunReader::LogonProgram:
             AddLogonProgramValue(root, source.Key, source.ValueName, source.DefaultProgram, context, lines);
             break;
@@ -111,12 +99,11 @@ void AddDelimitedValue(HKEY root, const std::wstring& key, const std::wstring& v
 }
 
 void AddLogonProgramValue(HKEY root, const std::wstring& key, const std::wstring& value,
-                          const std::wstring& default_program, const TAutorunsContext& context,
-                          TStringList& lines) {
+                          const std::wstring& default_program, const TAutorunsContext& context, TStringList& lines) {
     ScopedRegKey handle = OpenRegistryKey(root, key);
     if (!handle) return;
-    TStringList items = DelimitedValueLines(ReadTextValue(handle.Get(), value), default_program,
-                                            context.SystemFolder, context.WindowsFolder);
+    TStringList items = DelimitedValueLines(ReadTextValue(handle.Get(), value), default_program, context.SystemFolder,
+                                            context.WindowsFolder);
     lines.insert(lines.end(), items.begin(), items.end());
 }
 
@@ -133,8 +120,8 @@ void AddStartupFolder(const std::wstring& folder, TStringList& lines) {
 std::wstring ResolveShellLink(const std::wstring& link_file) {
     ScopedOleInitialize ole;
     ComRef<IShellLinkW> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                  IID_IShellLinkW, link.Receive()))) {
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IShellLinkW,
+                                  link.Receive()))) {
         throw EToolError("Cannot create the shell link object");
     }
     ComRef<IPersistFile> file;
@@ -165,10 +152,9 @@ TAutorunsContext CurrentAutorunsContext() {
 }
 
 TStringList BuildAutoruns(const TAutorunsContext& context) {
-    return AssembleAutoruns(kLaunchSources, kLaunchSourceCount, context.Wow64,
-                            [&context](const TLaunchSource& source, TStringList& lines) {
-                                ReadSource(source, context, lines);
-                            });
+    return AssembleAutoruns(
+        kLaunchSources, kLaunchSourceCount, context.Wow64,
+        [&context](const TLaunchSource& source, TStringList& lines) { ReadSource(source, context, lines); });
 }
 
 TStringList BuildAutoruns() { return BuildAutoruns(CurrentAutorunsContext()); }

@@ -12,7 +12,6 @@
 
 namespace vantrel {
 
-
 // One line per value of root\key, "name=text", in registry order; nothing
 // when the key cannot be opened.
 void AddNamedValues(HKEY root, const std::wstring& key, TStringList& lines);
@@ -26,8 +25,7 @@ void AddDelimitedValue(HKEY root, const std::wstring& key, const std::wstring& v
 // As AddDelimitedValue, but a first item that names `default_program`
 // (bare, or in the system or Windows folder of `context`) is left out.
 void AddLogonProgramValue(HKEY root, const std::wstring& key, const std::wstring& value,
-                          const std::wstring& default_program, const TAutorunsContext& context,
-                          TStringList& lines);
+                          const std::wstring& default_program, const TAutorunsContext& context, TStringList& lines);
 
 // The files below a Startup folder: shortcuts as their resolved line, other
 // files with their full path, "desktop.ini" and "Thumbs.db" left out.

@@ -17,7 +17,7 @@ struct TPriorityName {
 };
 
 const TPriorityName kPriorityNames[] = {
-    {0x20, L"normal"},   {0x40, L"idle"},           {0x80, L"high"},
+    {0x20, L"normal"},    {0x40, L"idle"},           {0x80, L"high"},
     {0x100, L"realtime"}, {0x4000, L"below normal"}, {0x8000, L"above normal"},
 };
 
@@ -90,16 +90,16 @@ std::wstring FormatProcessLines(const std::vector<TProcessEntry>& entries, wchar
         if (i > 0) text += kCrLf;
         text += PadLeft(ids[i], id_width, L'0') + L" " + PadRight(names[i], name_width);
         if (session_width > 0) text += PadRight(sessions[i], session_width + 1);
-        text += PadRight(gdi[i], gdi_width) + PadRight(user[i], user_width) +
-                PadRight(counters[i], counters_width) + entries[i].Folder;
+        text += PadRight(gdi[i], gdi_width) + PadRight(user[i], user_width) + PadRight(counters[i], counters_width) +
+                entries[i].Folder;
     }
     return text;
 }
 
 std::wstring ComposeProcessText(const std::wstring& process_lines, const std::wstring& memory_text,
                                 const std::wstring& atom_text, const std::wstring& desktop_heap_text) {
-    return process_lines + kCrLf + kCrLf + L"Virtual memory:" + memory_text + kCrLf + L"GlobalAtomInfo:" +
-           atom_text + kCrLf + L"DesktopHeap:" + desktop_heap_text + kCrLf;
+    return process_lines + kCrLf + kCrLf + L"Virtual memory:" + memory_text + kCrLf + L"GlobalAtomInfo:" + atom_text +
+           kCrLf + L"DesktopHeap:" + desktop_heap_text + kCrLf;
 }
 
 std::uint64_t RoundToMiB(std::uint64_t bytes) { return (bytes + 0x80000) / 0x100000; }
@@ -133,8 +133,8 @@ void TAtomCensus::AddToGroup(const std::wstring& name) {
 }
 
 std::wstring TAtomCensus::Text() const {
-    std::wstring text = L"Atom:" + DecimalText(static_cast<std::uint64_t>(global_count_)) +
-                        L", RWM:" + DecimalText(static_cast<std::uint64_t>(registered_count_));
+    std::wstring text = L"Atom:" + DecimalText(static_cast<std::uint64_t>(global_count_)) + L", RWM:" +
+                        DecimalText(static_cast<std::uint64_t>(registered_count_));
     const TGroup* first = nullptr;
     for (const auto& group : groups_) {
         if (first == nullptr || group.Count > first->Count) first = &group;
@@ -202,8 +202,8 @@ std::wstring FormatModuleLines(const std::vector<TModuleEntry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto& e = entries[i];
         if (i > 0) text += kCrLf;
-        text += HexLower(e.Base, 8) + L" " + PadRight(e.Name, name_width + 1) +
-                PadRight(e.Details, details_width + 1) + e.Folder;
+        text += HexLower(e.Base, 8) + L" " + PadRight(e.Name, name_width + 1) + PadRight(e.Details, details_width + 1) +
+                e.Folder;
     }
     return text;
 }

@@ -139,8 +139,8 @@ std::uint64_t ProcessRunTimeMs(HANDLE process) {
 
 // `opened` is the process opened for querying already, or null: it is then
 // opened here for the figures that need only that.
-TProcessEntry MakeEntry(const std::wstring& path, const TSystemProcessRecord& record,
-                        const TMemoryCounters& counters, HANDLE opened) {
+TProcessEntry MakeEntry(const std::wstring& path, const TSystemProcessRecord& record, const TMemoryCounters& counters,
+                        HANDLE opened) {
     TProcessEntry e;
     SplitAtLastBackslash(path, e.Folder, e.Name);
     e.ProcessId = record.ProcessId;
@@ -171,8 +171,7 @@ TProcessEntry GatherOne(const TSystemProcessRecord& record, const std::wstring& 
     TMemoryCounters counters;
     if (!record.HasImageName) return MakeEntry(L"Idle", record, counters, nullptr);
     std::wstring path = record.ImageName;
-    ScopedKernelHandle process(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, record.ProcessId));
+    ScopedKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, record.ProcessId));
     if (process) {
         std::wstring image = ProcessImagePath(process.Get());
         path = image.empty() ? record.ImageName : RewriteNativeImagePath(image, system_dir);
@@ -299,8 +298,7 @@ std::wstring DesktopHeapText() {
         if (!key) return std::wstring();
         DWORD type = 0;
         DWORD size = 0;
-        if (::RegQueryValueExW(key.Get(), L"Windows", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-            size == 0) {
+        if (::RegQueryValueExW(key.Get(), L"Windows", nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) {
             return std::wstring();
         }
         // Twice the reported size, zero-filled: the text always ends in a NUL.

@@ -4,9 +4,7 @@ namespace vantrel {
 
 const wchar_t kSystemInfoTitle[] = L"===== System =====";
 
-std::wstring SystemInfoRawName(const TDateTimeParts& now) {
-    return L"SystemInfo_" + FormatFileStamp(now) + L".txt";
-}
+std::wstring SystemInfoRawName(const TDateTimeParts& now) { return L"SystemInfo_" + FormatFileStamp(now) + L".txt"; }
 
 std::wstring SystemInfoCommandLine(const std::wstring& program) { return L"\"" + program + L"\""; }
 

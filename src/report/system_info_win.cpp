@@ -110,8 +110,8 @@ std::vector<ScopedKernelHandle> ChildProcesses(HANDLE parent) {
     if (parent_id == 0) return children;
     for (const PROCESSENTRY32W& entry : SnapshotProcesses()) {
         if (entry.th32ParentProcessID != parent_id || entry.th32ProcessID == parent_id) continue;
-        ScopedKernelHandle child(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
-                                               entry.th32ProcessID));
+        ScopedKernelHandle child(
+            ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
         if (child && CreationTime(child.Get()) >= parent_created) children.push_back(std::move(child));
     }
     return children;
@@ -233,8 +233,8 @@ bool StartCommand(HANDLE output, TCommand& command) {
     {
         ScopedFsRedirectionOff native_system_folder;
         started = ::CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE,
-                                   flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, system_dir.c_str(),
-                                   &startup.StartupInfo, &info) != FALSE;
+                                   flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, system_dir.c_str(), &startup.StartupInfo,
+                                   &info) != FALSE;
         if (!started && ::GetLastError() == ERROR_ACCESS_DENIED) {
             started = ::CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, flags, nullptr,
                                        system_dir.c_str(), &startup.StartupInfo, &info) != FALSE;

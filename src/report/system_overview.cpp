@@ -8,11 +8,11 @@ namespace {
 
 // The OS name table, by kind index. The names are ASCII.
 const char* const kOsNames[] = {
-    "None",          "Windows 95",    "Windows 95 OSR-2", "Windows 98",      "Windows 98 SE",  "Windows ME",
-    "Windows 9x New", "Windows NT 3", "Windows NT 4",     "Windows 2000",    "Windows XP",     "Windows 2003",
-    "Windows Vista", "Windows 2008",  "Windows 7",        "Windows 2008 R2", "Windows 8",      "Windows 2012",
-    "Windows 8.1",   "Windows 2012 R2", "Windows 10",     "Windows NT New",  "Windows 11",     "Windows 2016",
-    "Windows 2019",  "Windows 2022",  "Windows 2025",
+    "None",           "Windows 95",      "Windows 95 OSR-2", "Windows 98",      "Windows 98 SE", "Windows ME",
+    "Windows 9x New", "Windows NT 3",    "Windows NT 4",     "Windows 2000",    "Windows XP",    "Windows 2003",
+    "Windows Vista",  "Windows 2008",    "Windows 7",        "Windows 2008 R2", "Windows 8",     "Windows 2012",
+    "Windows 8.1",    "Windows 2012 R2", "Windows 10",       "Windows NT New",  "Windows 11",    "Windows 2016",
+    "Windows 2019",   "Windows 2022",    "Windows 2025",
 };
 
 // NT kinds of major 5 and 6 by minor version: the workstation and the
@@ -25,9 +25,8 @@ struct TNtMinorKind {
 };
 
 const TNtMinorKind kNtMinorKinds[] = {
-    {5, 0, kOsWin2000, kOsWin2000},  {5, 1, kOsWinXp, kOsWinXp},
-    {6, 0, kOsWinVista, kOsWin2008}, {6, 1, kOsWin7, kOsWin2008R2},
-    {6, 2, kOsWin8, kOsWin2012},     {6, 3, kOsWin81, kOsWin2012R2},
+    {5, 0, kOsWin2000, kOsWin2000}, {5, 1, kOsWinXp, kOsWinXp},  {6, 0, kOsWinVista, kOsWin2008},
+    {6, 1, kOsWin7, kOsWin2008R2},  {6, 2, kOsWin8, kOsWin2012}, {6, 3, kOsWin81, kOsWin2012R2},
 };
 
 // Version 10.0 kinds by their first build, newest first.

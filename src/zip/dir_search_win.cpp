@@ -10,9 +10,7 @@ TDirSearch::TDirSearch(const std::wstring& folder, DWORD attributes, bool recurs
     Enter(IncludeTrailingBackslash(folder));
 }
 
-void TDirSearch::Enter(const std::wstring& folder) {
-    stack_.push_back(TLevel{folder, TFindEntries(folder + L"*")});
-}
+void TDirSearch::Enter(const std::wstring& folder) { stack_.push_back(TLevel{folder, TFindEntries(folder + L"*")}); }
 
 std::wstring TDirSearch::Next() {
     const DWORD passed_over = (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~attributes_;

@@ -134,8 +134,8 @@ void TPieceCutter::Next(TMemberPiece& piece) {
     if (has_ahead_) data[filled++] = ahead_;
     has_ahead_ = false;
     while (filled < wanted && read_ < limit_) {
-        const auto ask = static_cast<std::size_t>(
-            std::min<std::uint64_t>(std::min(wanted - filled, kZipPieceSize), limit_ - read_));
+        const auto ask =
+            static_cast<std::size_t>(std::min<std::uint64_t>(std::min(wanted - filled, kZipPieceSize), limit_ - read_));
         const std::size_t got = reader_.Read(data.data() + filled, ask);
         if (got == 0) break;
         filled += got;

@@ -106,10 +106,10 @@ public:
 private:
     TPieceReader& reader_;
     const std::uint64_t limit_;
-    std::uint64_t read_ = 0;    // bytes taken from the reader
-    std::uint64_t handed_ = 0;  // bytes handed out in pieces
+    std::uint64_t read_ = 0;             // bytes taken from the reader
+    std::uint64_t handed_ = 0;           // bytes handed out in pieces
     std::uint32_t crc_ = kCrc32Initial;  // over the bytes handed out
-    bool has_ahead_ = false;    // a byte read ahead belongs to the next piece
+    bool has_ahead_ = false;             // a byte read ahead belongs to the next piece
     char ahead_ = 0;
     std::vector<char> history_;  // the last bytes handed out, the next dictionary
 };

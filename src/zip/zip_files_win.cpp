@@ -76,7 +76,8 @@ void TArchiveFile::WriteAll(const void* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 24));
         DWORD written = 0;
-        if (!::WriteFile(file_.Get(), p, chunk, &written, nullptr) || written != chunk) throw EToolError(kNoRoom, ::GetLastError());
+        if (!::WriteFile(file_.Get(), p, chunk, &written, nullptr) || written != chunk)
+            throw EToolError(kNoRoom, ::GetLastError());
         p += chunk;
         size -= chunk;
     }

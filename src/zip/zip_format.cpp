@@ -132,7 +132,7 @@ std::string EndRecords(std::uint64_t entries, std::uint64_t directory_size, std:
 }
 
 std::uint32_t DosDateTime(const TDateTimeParts& when) {
-    if (when.Year < 1980) return (0x21u << 16);                              // 1 January 1980, 00:00:00
+    if (when.Year < 1980) return (0x21u << 16);                                     // 1 January 1980, 00:00:00
     if (when.Year > 2107) return (0xFF9Fu << 16) | (23u << 11) | (59u << 5) | 29u;  // 31 December 2107, 23:59:58
     const std::uint32_t date = (static_cast<std::uint32_t>(when.Year - 1980) << 9) |
                                (static_cast<std::uint32_t>(when.Month) << 5) | static_cast<std::uint32_t>(when.Day);

@@ -61,8 +61,8 @@ struct TZipHeaderInfo {
     std::uint64_t UncompressedSize = 0;
     std::uint32_t ExternalAttributes = 0;
     std::uint64_t HeaderOffset = 0;
-    std::string Name;               // the encoded name bytes
-    bool LocalZip64 = false;        // the local header carries both sizes in a Zip64 field
+    std::string Name;         // the encoded name bytes
+    bool LocalZip64 = false;  // the local header carries both sizes in a Zip64 field
 };
 
 // True when the central directory header of `h` needs a Zip64 field.

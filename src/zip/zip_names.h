@@ -21,8 +21,8 @@ std::wstring ArchiveEntryName(const std::wstring& root_dir, const std::wstring& 
 struct TNameCodePages {
     std::string (*WideToAnsi)(const std::wstring& text);
     std::wstring (*AnsiToWide)(const std::string& text);
-    std::string (*AnsiToOem)(const std::string& text);   // CharToOemA
-    std::string (*OemToAnsi)(const std::string& text);   // OemToCharA
+    std::string (*AnsiToOem)(const std::string& text);               // CharToOemA
+    std::string (*OemToAnsi)(const std::string& text);               // OemToCharA
     bool (*SameText)(const std::wstring& a, const std::wstring& b);  // letter case ignored
 };
 

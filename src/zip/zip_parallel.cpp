@@ -19,9 +19,9 @@ enum class TPieceState { Ready, Deflating, Deflated };
 // A piece of a cut file between its read and its write.
 struct TPieceSlot {
     TPieceState State = TPieceState::Ready;
-    TMemberPiece Piece;         // the input, released once deflated
-    std::vector<char> Output;   // the deflated bytes
-    std::size_t Held = 0;       // bytes of it counted in the buffer total
+    TMemberPiece Piece;        // the input, released once deflated
+    std::vector<char> Output;  // the deflated bytes
+    std::size_t Held = 0;      // bytes of it counted in the buffer total
 };
 
 // One selected file on its way from the compressing threads to the archive.
@@ -131,7 +131,7 @@ private:
     const std::size_t budget_;
     const std::size_t window_;  // pieces of the file being written held at most
     TPackerSync& sync_;
-    unsigned started_ = 0;      // changed by the writer only
+    unsigned started_ = 0;  // changed by the writer only
 
     // Under the lock:
     std::vector<std::unique_ptr<TJob>> jobs_;  // from its claim until written
@@ -146,7 +146,7 @@ private:
     std::vector<std::vector<char>> spare_inputs_;
     std::vector<std::vector<char>> spare_outputs_;
     bool stop_ = false;
-    std::exception_ptr failure_;               // a compressing thread ended early
+    std::exception_ptr failure_;  // a compressing thread ended early
 };
 
 // The sink of a whole file's compressed bytes inside a compressing thread.
@@ -311,8 +311,7 @@ void TParallelPacker::AppendChunk(std::size_t index, unsigned party, const char*
 void TParallelPacker::Cut(std::size_t index, TPieceReader& reader, std::uint64_t limit, unsigned party) {
     TPieceCutter cutter(reader, limit);
     try {
-        while (CutStep(index, cutter, party)) {
-        }
+        while (CutStep(index, cutter, party)) {}
     } catch (const EStopped&) {
         throw;
     } catch (...) {

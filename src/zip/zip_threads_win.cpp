@@ -4,9 +4,7 @@
 
 namespace vantrel {
 
-TWin32PackerSync::TWin32PackerSync() {
-    wake_.emplace_back(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-}
+TWin32PackerSync::TWin32PackerSync() { wake_.emplace_back(::CreateEventW(nullptr, FALSE, FALSE, nullptr)); }
 
 TWin32PackerSync::~TWin32PackerSync() { Join(); }
 

@@ -61,8 +61,10 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
     for (const std::wstring& mask : writer.FilesList) {
         std::wstring folder, pattern;
         SplitAtLastBackslash(mask, folder, pattern);
-        if (folder.empty()) folder = root;
-        else if (!IsAbsolutePath(folder)) folder.insert(0, root);
+        if (folder.empty())
+            folder = root;
+        else if (!IsAbsolutePath(folder))
+            folder.insert(0, root);
         if (pattern == L"*.*") pattern = L"*";
 
         TDirSearch search(folder, attributes, writer.Recurse, pattern);

@@ -57,8 +57,9 @@ TEST(CompletionMessage, DesktopAnywhereInThePathMeansNoExplorer) {
         SCOPED_TRACE(vantrel_test::Printable(c.target));
         TCompletionMessage m = CompletionMessageFor(c.target);
         EXPECT_EQ(m.OpenExplorer, c.explorer);
-        const std::wstring head = c.explorer ? L"The info file: Vantrel_Debug_Info.zip has been saved to:\r"
-                                             : L"The info file: Vantrel_Debug_Info.zip has been saved to your desktop.\r";
+        const std::wstring head = c.explorer
+                                      ? L"The info file: Vantrel_Debug_Info.zip has been saved to:\r"
+                                      : L"The info file: Vantrel_Debug_Info.zip has been saved to your desktop.\r";
         EXPECT_EQ(m.Text, head + c.target);
     }
 }

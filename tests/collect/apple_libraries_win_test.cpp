@@ -24,9 +24,9 @@ using vantrel_test::RemoveTree;
 using vantrel_test::TempFolder;
 using vantrel_test::WriteFileBytes;
 
-const std::vector<std::wstring> kAll = {L"ASL.dll",        L"CoreFoundation.dll", L"pthreadVC2.dll",
-                                        L"zlib1.dll",      L"libdispatch.dll",    L"CFNetwork.dll",
-                                        L"objc.dll",       L"libicuin.dll",       L"libicuuc.dll"};
+const std::vector<std::wstring> kAll = {L"ASL.dll",   L"CoreFoundation.dll", L"pthreadVC2.dll",
+                                        L"zlib1.dll", L"libdispatch.dll",    L"CFNetwork.dll",
+                                        L"objc.dll",  L"libicuin.dll",       L"libicuuc.dll"};
 
 std::string LibraryBytes(const std::wstring& name) {
     return "MZ" + EncodeUtf8(name) + std::string("\0\x90\xFF", 3) + std::string(4096 + name.size(), '\x5A');

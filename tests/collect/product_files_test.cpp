@@ -12,8 +12,7 @@ namespace {
 
 using vantrel_test::Printable;
 
-const TProductFolders kFolders = {L"C:\\Program Files\\Vantrel\\", L"C:\\Users\\Jo\\AppData\\Roaming",
-                                  L"D:\\Upd\\"};
+const TProductFolders kFolders = {L"C:\\Program Files\\Vantrel\\", L"C:\\Users\\Jo\\AppData\\Roaming", L"D:\\Upd\\"};
 const wchar_t kWork[] = L"C:\\Temp\\GetInfoDir\\";
 
 // Where each row's copies land below the working folder, relative to the
@@ -77,8 +76,9 @@ TEST(PlanProductPattern, PlaceholdersTheirFoldersAndSkips) {
     const Case cases[] = {
         {L"%AppPath%\\Vantrel.log", kFolders, true, L"C:\\Program Files\\Vantrel\\\\Vantrel.log",
          L"C:\\Program Files\\Vantrel\\", L"AppPath\\"},
-        {L"%AppData%\\Vantrel\\VNT\\core.ini", kFolders, true, L"C:\\Users\\Jo\\AppData\\Roaming\\Vantrel\\VNT\\core.ini",
-         L"C:\\Users\\Jo\\AppData\\Roaming\\Vantrel\\VNT\\", L"AppData\\"},
+        {L"%AppData%\\Vantrel\\VNT\\core.ini", kFolders, true,
+         L"C:\\Users\\Jo\\AppData\\Roaming\\Vantrel\\VNT\\core.ini", L"C:\\Users\\Jo\\AppData\\Roaming\\Vantrel\\VNT\\",
+         L"AppData\\"},
         {L"%Updater%\\Fetcher.log", kFolders, true, L"D:\\Upd\\\\Fetcher.log", L"D:\\Upd\\", L"Updater\\"},
         // recognised ignoring case, but only the exact spelling is replaced
         {L"%APPPATH%\\x.log", kFolders, true, L"%APPPATH%\\x.log", L"C:\\Program Files\\Vantrel\\", L"AppPath\\"},

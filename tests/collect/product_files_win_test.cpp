@@ -133,16 +133,27 @@ protected:
         const std::wstring install = Root(kInstall);
         const std::wstring vnt = Root(kVnt);
         return {
-            install + L"Aerovell\\logs\\*.log", L"2",
-            install + L"Aerovell\\logs\\a.log", install + L"Aerovell\\logs\\B.log",
-            vnt + L"DataBase\\*.*", L"3",
-            vnt + L"DataBase\\cache.db", vnt + L"DataBase\\History.TXT", vnt + L"DataBase\\main.db",
-            vnt + L"Sync\\*.*", L"2",
-            vnt + L"Sync\\history.txt", vnt + L"Sync\\s1.dat",
-            vnt + L"handset vault\\A\\*.*", L"2",
-            vnt + L"handset vault\\A\\a1.bin", vnt + L"handset vault\\A\\history.txt",
-            vnt + L"handset vault\\B\\*.*", L"2",
-            vnt + L"handset vault\\B\\b1.bin", vnt + L"handset vault\\B\\b2.bin",
+            install + L"Aerovell\\logs\\*.log",
+            L"2",
+            install + L"Aerovell\\logs\\a.log",
+            install + L"Aerovell\\logs\\B.log",
+            vnt + L"DataBase\\*.*",
+            L"3",
+            vnt + L"DataBase\\cache.db",
+            vnt + L"DataBase\\History.TXT",
+            vnt + L"DataBase\\main.db",
+            vnt + L"Sync\\*.*",
+            L"2",
+            vnt + L"Sync\\history.txt",
+            vnt + L"Sync\\s1.dat",
+            vnt + L"handset vault\\A\\*.*",
+            L"2",
+            vnt + L"handset vault\\A\\a1.bin",
+            vnt + L"handset vault\\A\\history.txt",
+            vnt + L"handset vault\\B\\*.*",
+            L"2",
+            vnt + L"handset vault\\B\\b1.bin",
+            vnt + L"handset vault\\B\\b2.bin",
         };
     }
 
@@ -210,8 +221,7 @@ TEST_F(ProductFiles, MissingProductFoldersCopyNothingAndTraceEmptyMatches) {
     CollectProductFiles(folders, Work());
     EXPECT_FALSE(DirectoryExists(Work()));
     const std::vector<std::wstring> expected = {
-        Root(L"nowhere\\Aerovell\\logs\\*.log"), L"0",
-        Root(L"no roaming\\Vantrel\\VNT\\DataBase\\*.*"), L"0",
+        Root(L"nowhere\\Aerovell\\logs\\*.log"),      L"0", Root(L"no roaming\\Vantrel\\VNT\\DataBase\\*.*"), L"0",
         Root(L"no roaming\\Vantrel\\VNT\\Sync\\*.*"), L"0",
     };
     EXPECT_EQ(log.NewLines(), expected);
@@ -361,8 +371,8 @@ TEST_F(ProductFiles, ReadsWithAnUnusableUserTokenTakeNothing) {
 TEST_F(ProductFiles, HostileNamesAreCollectedExactlyAndCleanedUp) {
     const std::wstring database = ExtendedLengthPath(Root(kVnt) + L"DataBase\\");
     const std::wstring long_name = std::wstring(200, L'l') + L".db";
-    const std::vector<std::wstring> names = {L"dup.log.", L"dup.log", L"trailing ", L"con.log", L"nul",
-                                             L"\u00e9t\u00e9 \u65e5\u672c.db", long_name};
+    const std::vector<std::wstring> names = {
+        L"dup.log.", L"dup.log", L"trailing ", L"con.log", L"nul", L"\u00e9t\u00e9 \u65e5\u672c.db", long_name};
     for (const auto& name : names) WriteFileBytes(database + name, "bytes of " + EncodeUtf8(name));
     CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
     const std::map<std::wstring, std::string> copies = Copies(Work());

@@ -176,9 +176,9 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{});  // a run without failures writes nothing to the log
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
-    const std::vector<std::wstring> order = {L"overview",  L"processes", L"services",   L"start systeminfo",
-                                             L"autoruns",  L"installdir", L"installed", L"apple",
-                                             L"systeminfo", L"products",  L"zip"};
+    const std::vector<std::wstring> order = {L"overview",   L"processes",  L"services",  L"start systeminfo",
+                                             L"autoruns",   L"installdir", L"installed", L"apple",
+                                             L"systeminfo", L"products",   L"zip"};
     EXPECT_EQ(calls_, order);
     // The working folder and the archive were in one new area of the run:
     // "GetInfoDir." and 32 random digits, the working folder "GetInfoDir\"
@@ -203,8 +203,9 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
     ASSERT_NE(date, std::wstring::npos);
     EXPECT_EQ(text.find(L"\r\n"), date);
     std::size_t date_end = text.find(L"\r\n", date + 2);
-    EXPECT_EQ(text.substr(date_end), L"\r\noverview line\r\nprocesses line\r\nservices line\r\nautoruns line\r\n"
-                                     L"installed line\r\n");
+    EXPECT_EQ(text.substr(date_end),
+              L"\r\noverview line\r\nprocesses line\r\nservices line\r\nautoruns line\r\n"
+              L"installed line\r\n");
 }
 
 TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
@@ -272,7 +273,8 @@ TEST_F(ReportJob, FailedPackingLeavesNoTarget) {
     // The one line names the stage, the reason and the system's error.
     ASSERT_FALSE(SystemErrorText(ERROR_DISK_FULL).empty());
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: archive: Not enough room to write archive (Windows "
-                                                        L"error 112: " + SystemErrorText(ERROR_DISK_FULL) + L")"});
+                                                        L"error 112: " +
+                                                        SystemErrorText(ERROR_DISK_FULL) + L")"});
 }
 
 TEST_F(ReportJob, AFailingAutorunsSectionIsSkippedAlone) {
@@ -297,8 +299,8 @@ TEST_F(ReportJob, LeftoversOfEarlierRunsAreNeitherUsedNorTouched) {
     WriteFileBytes(temp_.Path() + L"Vantrelt_Debug_Info.zip", "stale archive");
     vantrel::ScopedFileHandle held(::CreateFileW((temp_.Path() + L"GetInfoDir\\AppData\\core.ini").c_str(),
                                                  GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    vantrel::ScopedFileHandle viewer(::CreateFileW((temp_.Path() + L"Vantrelt_Debug_Info.zip").c_str(), GENERIC_READ,
-                                                   0, nullptr, OPEN_EXISTING, 0, nullptr));
+    vantrel::ScopedFileHandle viewer(::CreateFileW((temp_.Path() + L"Vantrelt_Debug_Info.zip").c_str(), GENERIC_READ, 0,
+                                                   nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Valid() && viewer.Valid());
     TReportStages stages = RecordingStages();
     stages.CollectProductFiles = [this](const std::wstring& work) {
@@ -626,8 +628,8 @@ ScopedKernelHandle StartFixture(const std::wstring& command_line, const std::wst
     startup.hStdError = output.Get();
     PROCESS_INFORMATION process = {};
     std::wstring line = command_line;
-    if (!output || !::CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                     &process)) {
+    if (!output ||
+        !::CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         return ScopedKernelHandle();
     }
     ::CloseHandle(process.hThread);

@@ -23,8 +23,8 @@ const std::string kMark("\xFF\xFE", 2);
 
 // True when `line` is a time stamp in the log's format followed by `text`.
 bool IsStampedLine(const std::wstring& line, const std::wstring& text) {
-    std::wstring shape = L"0000-00-00 00" + UserLocale().TimeSeparator + L"00" + UserLocale().TimeSeparator +
-                         L"00.000  ";
+    std::wstring shape =
+        L"0000-00-00 00" + UserLocale().TimeSeparator + L"00" + UserLocale().TimeSeparator + L"00.000  ";
     if (line.size() != shape.size() + text.size() || line.compare(shape.size(), text.size(), text) != 0) {
         return false;
     }

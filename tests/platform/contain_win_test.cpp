@@ -62,8 +62,8 @@ TEST_F(ContainedFailure, AFailureFoundWithoutAnExceptionLeavesOneLine) {
     RecordFailure(L"working folder", L"Cannot create the working folder", ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(g_lines, (std::vector<std::wstring>{L"Error: working folder: No working area",
                                                   L"Error: working folder: Cannot create the working folder "
-                                                  L"(Windows error 3: " + SystemErrorText(ERROR_PATH_NOT_FOUND) +
-                                                      L")"}));
+                                                  L"(Windows error 3: " +
+                                                      SystemErrorText(ERROR_PATH_NOT_FOUND) + L")"}));
 }
 
 TEST_F(ContainedFailure, WithoutAWriterTheFailureIsStillContained) {

@@ -44,7 +44,7 @@ TLocaleFormats German() {
     TLocaleFormats l = Locale(L"dd.MM.yyyy", L"HH:mm:ss");
     l.DayNames = {L"Sonntag", L"Montag", L"Dienstag", L"Mittwoch", L"Donnerstag", L"Freitag", L"Samstag"};
     l.AbbrevDayNames = {L"So", L"Mo", L"Di", L"Mi", L"Do", L"Fr", L"Sa"};
-    l.MonthNames = {L"Januar", L"Februar", L"M\u00e4rz",   L"April",   L"Mai",      L"Juni",
+    l.MonthNames = {L"Januar", L"Februar", L"M\u00e4rz", L"April",   L"Mai",      L"Juni",
                     L"Juli",   L"August",  L"September", L"Oktober", L"November", L"Dezember"};
     l.GenitiveMonthNames = l.MonthNames;
     l.AbbrevMonthNames = {L"Jan", L"Feb", L"M\u00e4r", L"Apr", L"Mai", L"Jun",
@@ -138,7 +138,8 @@ TEST(ReportDateTime, NamesInTheUsersShortDate) {
 
 TEST(LogStamp, UsesTheTimeSeparatorForTheColonsOnly) {
     EXPECT_EQ(FormatLogStamp(TDateTimeParts{2016, 3, 14, 10, 2, 33, 45}, Locale(L"", L"")), L"2016-03-14 10:02:33.045");
-    EXPECT_EQ(FormatLogStamp(TDateTimeParts{2016, 3, 14, 10, 2, 33, 45}, Locale(L"", L"", L".")), L"2016-03-14 10.02.33.045");
+    EXPECT_EQ(FormatLogStamp(TDateTimeParts{2016, 3, 14, 10, 2, 33, 45}, Locale(L"", L"", L".")),
+              L"2016-03-14 10.02.33.045");
 }
 
 TEST(FileStamp, SeventeenDigits) {

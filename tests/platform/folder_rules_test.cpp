@@ -17,19 +17,19 @@ TEST(FolderKinds, EveryKindAnswersFromItsSource) {
     };
     // The folder-kind table as the report's sections number it.
     const Case cases[] = {
-        {0, TFolderSource::Windows, 0},  {1, TFolderSource::System, 0},  {2, TFolderSource::Temp, 0},
-        {3, TFolderSource::Shell, 32},   {4, TFolderSource::Shell, 33},  {5, TFolderSource::Shell, 34},
-        {6, TFolderSource::Shell, 8},    {7, TFolderSource::Shell, 16},  {8, TFolderSource::Shell, 2},
-        {9, TFolderSource::Shell, 6},    {10, TFolderSource::Shell, 7},  {11, TFolderSource::Shell, 40},
-        {12, TFolderSource::Shell, 26},  {13, TFolderSource::Shell, 28}, {14, TFolderSource::None, 0},
-        {15, TFolderSource::Shell, 38},  {16, TFolderSource::Shell, 43}, {17, TFolderSource::Shell, 11},
-        {18, TFolderSource::Shell, 35},  {19, TFolderSource::Shell, 28}, {20, TFolderSource::Shell, 20},
-        {21, TFolderSource::Shell, 21},  {22, TFolderSource::Shell, 19}, {23, TFolderSource::Shell, 9},
-        {24, TFolderSource::Shell, 13},  {25, TFolderSource::Shell, 14}, {26, TFolderSource::Shell, 27},
-        {27, TFolderSource::Shell, 39},  {28, TFolderSource::Shell, 41}, {29, TFolderSource::Shell, 42},
-        {30, TFolderSource::Shell, 43},  {31, TFolderSource::Shell, 44}, {32, TFolderSource::Shell, 48},
-        {33, TFolderSource::Shell, 56},  {34, TFolderSource::Shell, 59}, {35, TFolderSource::Shell, 5},
-        {36, TFolderSource::None, 0},    {37, TFolderSource::None, 0},   {1000, TFolderSource::None, 0},
+        {0, TFolderSource::Windows, 0},        {1, TFolderSource::System, 0},  {2, TFolderSource::Temp, 0},
+        {3, TFolderSource::Shell, 32},         {4, TFolderSource::Shell, 33},  {5, TFolderSource::Shell, 34},
+        {6, TFolderSource::Shell, 8},          {7, TFolderSource::Shell, 16},  {8, TFolderSource::Shell, 2},
+        {9, TFolderSource::Shell, 6},          {10, TFolderSource::Shell, 7},  {11, TFolderSource::Shell, 40},
+        {12, TFolderSource::Shell, 26},        {13, TFolderSource::Shell, 28}, {14, TFolderSource::None, 0},
+        {15, TFolderSource::Shell, 38},        {16, TFolderSource::Shell, 43}, {17, TFolderSource::Shell, 11},
+        {18, TFolderSource::Shell, 35},        {19, TFolderSource::Shell, 28}, {20, TFolderSource::Shell, 20},
+        {21, TFolderSource::Shell, 21},        {22, TFolderSource::Shell, 19}, {23, TFolderSource::Shell, 9},
+        {24, TFolderSource::Shell, 13},        {25, TFolderSource::Shell, 14}, {26, TFolderSource::Shell, 27},
+        {27, TFolderSource::Shell, 39},        {28, TFolderSource::Shell, 41}, {29, TFolderSource::Shell, 42},
+        {30, TFolderSource::Shell, 43},        {31, TFolderSource::Shell, 44}, {32, TFolderSource::Shell, 48},
+        {33, TFolderSource::Shell, 56},        {34, TFolderSource::Shell, 59}, {35, TFolderSource::Shell, 5},
+        {36, TFolderSource::None, 0},          {37, TFolderSource::None, 0},   {1000, TFolderSource::None, 0},
         {0xFFFFFFFFu, TFolderSource::None, 0},
     };
     for (const auto& c : cases) {

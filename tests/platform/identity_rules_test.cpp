@@ -44,10 +44,7 @@ TEST(ProcessFileName, PartAfterTheLastBackslash) {
 class SnapshotFixture : public testing::Test {
 protected:
     const std::vector<TSnapshotProcess> snapshot_ = {
-        {4, L"System"},
-        {100, L"C:\\Windows\\explorer.exe"},
-        {200, L"EXPLORER.EXE"},
-        {300, L"Explorer.exe"},
+        {4, L"System"},        {100, L"C:\\Windows\\explorer.exe"}, {200, L"EXPLORER.EXE"}, {300, L"Explorer.exe"},
         {400, L"notepad.exe"},
     };
     const std::map<std::uint32_t, std::wstring> owners_ = {
@@ -73,12 +70,12 @@ TEST_F(SnapshotFixture, FirstProcessByNameAndOwner) {
         std::uint32_t pid;
     };
     const Case cases[] = {
-        {L"explorer.exe", L"", 100},      // the first, whoever owns it
-        {L"EXPLORER.exe", L"", 100},      // letter case of the wanted name ignored
-        {L"explorer.exe", L"alice", 200}, // Alice's comes second
+        {L"explorer.exe", L"", 100},       // the first, whoever owns it
+        {L"EXPLORER.exe", L"", 100},       // letter case of the wanted name ignored
+        {L"explorer.exe", L"alice", 200},  // Alice's comes second
         {L"explorer.exe", L"BOB", 100},
         {L"explorer.exe", L"carol", 0},
-        {L"explorer", L"", 0},            // the whole file name must match
+        {L"explorer", L"", 0},  // the whole file name must match
         {L"notepad.exe", L"Alice", 400},
         {L"system", L"", 4},
         {L"cmd.exe", L"", 0},
@@ -104,10 +101,10 @@ TEST_F(SnapshotFixture, ActiveExplorerSessionSkipsUnknownAndInactiveSessions) {
     };
     const Case cases[] = {
         {{{100, 1}, {200, 2}, {300, 3}}, {1, 2, 3}, 1},
-        {{{100, 1}, {200, 2}, {300, 3}}, {2, 3}, 2},     // the first shell's session is disconnected
-        {{{200, 2}, {300, 3}}, {1, 2, 3}, 2},            // the first shell's session cannot be read
+        {{{100, 1}, {200, 2}, {300, 3}}, {2, 3}, 2},         // the first shell's session is disconnected
+        {{{200, 2}, {300, 3}}, {1, 2, 3}, 2},                // the first shell's session cannot be read
         {{{100, 1}, {200, 2}, {300, 3}, {400, 4}}, {4}, 0},  // only a non-shell process is active
-        {{{100, 0}}, {0}, 0},                            // an active session 0 still reads as none
+        {{{100, 0}}, {0}, 0},                                // an active session 0 still reads as none
         {{}, {1}, 0},
     };
     for (const auto& c : cases) {
@@ -149,12 +146,12 @@ TEST(SessionUserName, SessionInterfaceFirstThenTheShellsOwner) {
     };
     const Case cases[] = {
         {false, true, L"alice", L"bob", L"alice", true},
-        {false, true, L"SYSTEM", L"bob", L"bob", true},      // system counts as no user
+        {false, true, L"SYSTEM", L"bob", L"bob", true},  // system counts as no user
         {false, true, L"sYsTeM", L"", L"", true},
         {false, true, L"systemd", L"bob", L"systemd", true},  // only the exact name counts
         {false, true, L"", L"bob", L"bob", true},
-        {false, false, L"alice", L"bob", L"bob", true},      // a failed query's text is not used
-        {true, true, L"alice", L"bob", L"bob", false},       // Windows 2000 never asks the session
+        {false, false, L"alice", L"bob", L"bob", true},  // a failed query's text is not used
+        {true, true, L"alice", L"bob", L"bob", false},   // Windows 2000 never asks the session
         {true, true, L"alice", L"", L"", false},
     };
     for (const auto& c : cases) {

@@ -15,14 +15,14 @@ TEST(ValueKind, FromRegistryType) {
         TValueKind kind;
     };
     const Case cases[] = {
-        {0, TValueKind::vkUnknown},        // REG_NONE
-        {1, TValueKind::vkString},         // REG_SZ
-        {2, TValueKind::vkExpandString},   // REG_EXPAND_SZ
-        {3, TValueKind::vkBinary},         // REG_BINARY
-        {4, TValueKind::vkInteger},        // REG_DWORD
-        {5, TValueKind::vkUnknown},        // REG_DWORD_BIG_ENDIAN
-        {7, TValueKind::vkUnknown},        // REG_MULTI_SZ
-        {11, TValueKind::vkUnknown},       // REG_QWORD
+        {0, TValueKind::vkUnknown},       // REG_NONE
+        {1, TValueKind::vkString},        // REG_SZ
+        {2, TValueKind::vkExpandString},  // REG_EXPAND_SZ
+        {3, TValueKind::vkBinary},        // REG_BINARY
+        {4, TValueKind::vkInteger},       // REG_DWORD
+        {5, TValueKind::vkUnknown},       // REG_DWORD_BIG_ENDIAN
+        {7, TValueKind::vkUnknown},       // REG_MULTI_SZ
+        {11, TValueKind::vkUnknown},      // REG_QWORD
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
@@ -64,8 +64,8 @@ TEST(RegistryView, ChosenFromTheFullPathUnderWow64) {
         {0x000F003F, L"", L"\\SOFTWARE\\Vantrel", false, true, 0x000F003F},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Printable(std::wstring(c.key_path) + L" + " + c.path) +
-                     (c.on_wow64 ? " wow64" : " 32-bit") + (c.auto_view ? " auto" : " fixed"));
+        SCOPED_TRACE(Printable(std::wstring(c.key_path) + L" + " + c.path) + (c.on_wow64 ? " wow64" : " 32-bit") +
+                     (c.auto_view ? " auto" : " fixed"));
         EXPECT_EQ(ChooseViewMask(c.mask, c.key_path, c.path, c.on_wow64, c.auto_view), c.expected);
     }
 }
@@ -97,10 +97,10 @@ TEST(ValueText, DataUpToTheFirstNul) {
     };
     const Case cases[] = {
         {std::string("a\0b\0\0\0", 6), L"ab"},
-        {std::string("a\0b\0", 4), L"ab"},                // stored without its NUL
-        {std::string("a\0\0\0b\0\0\0", 8), L"a"},         // text after a NUL is cut
+        {std::string("a\0b\0", 4), L"ab"},         // stored without its NUL
+        {std::string("a\0\0\0b\0\0\0", 8), L"a"},  // text after a NUL is cut
         {std::string("\0\0x\0", 4), L""},
-        {std::string("a\0b", 3), L"a"},                   // an odd trailing byte is dropped
+        {std::string("a\0b", 3), L"a"},  // an odd trailing byte is dropped
         {std::string(), L""},
         {std::string("\x3D\xD8\x00\xDE\0\0", 6), L"\U0001F600"},
     };

@@ -53,7 +53,7 @@ protected:
         native.Text(L"Where", L"64-bit view");
         native.Text(L"Empty", L"");
         native.Text(L"Expand", L"%SystemRoot%\\vantrel", REG_EXPAND_SZ);
-        native.Text(L"Fits", std::wstring(1023, L'f'));   // 2048 bytes with its NUL
+        native.Text(L"Fits", std::wstring(1023, L'f'));     // 2048 bytes with its NUL
         native.Text(L"TooLong", std::wstring(1024, L'x'));  // 2050 bytes
         const DWORD count = 5;
         native.Raw(L"Count", REG_DWORD, &count, sizeof count);
@@ -193,7 +193,7 @@ TEST_F(RegistryFixture, ReadTextOfEachKind) {
         {L"Empty", L""},
         {L"Expand", L"%SystemRoot%\\vantrel"},  // not expanded
         {L"Fits", std::wstring(1023, L'f')},
-        {L"TooLong", L""},                      // larger than the 2048-byte buffer
+        {L"TooLong", L""},  // larger than the 2048-byte buffer
     };
     TRegistry registry;
     OpenMachine(registry, L"\\SOFTWARE\\" + name_);

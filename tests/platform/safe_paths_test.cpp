@@ -19,13 +19,13 @@ TEST(LinkReparseTag, OnlySymbolicLinksJunctionsAndUnreadableTagsAreLinks) {
     };
     const Case cases[] = {
         {kReparseTagSymlink, L"", true},
-        {kReparseTagMountPoint, L"\\??\\C:\\Users\\other", true},        // a junction
-        {kReparseTagMountPoint, kVolume, false},                            // a volume mounted into a folder
+        {kReparseTagMountPoint, L"\\??\\C:\\Users\\other", true},  // a junction
+        {kReparseTagMountPoint, kVolume, false},                   // a volume mounted into a folder
         {kReparseTagMountPoint, L"\\??\\Volume{0a1b2c3d-4e5f-6789-abcd-ef0123456789}\\Windows", true},
-        {0, L"", true},                                                     // the tag could not be read
-        {0x9000001Au, L"", false},                                          // cloud placeholder
-        {0x80000013u, L"", false},                                          // deduplicated file
-        {0x80000017u, L"", false},                                          // compressed system file
+        {0, L"", true},             // the tag could not be read
+        {0x9000001Au, L"", false},  // cloud placeholder
+        {0x80000013u, L"", false},  // deduplicated file
+        {0x80000017u, L"", false},  // compressed system file
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Printable(c.target) + " tag " + std::to_string(c.tag));
@@ -36,9 +36,9 @@ TEST(LinkReparseTag, OnlySymbolicLinksJunctionsAndUnreadableTagsAreLinks) {
 TEST(VolumeRootTarget, ExactlyAVolumeNameWithItsBackslash) {
     EXPECT_TRUE(IsVolumeRootTarget(kVolume));
     const wchar_t* const others[] = {
-        L"\\??\\Volume{0a1b2c3d-4e5f-6789-abcd-ef0123456789}",     // no backslash
-        L"\\??\\Volume{0a1b2c3d-4e5f-6789-abcd-ef012345678g}\\",   // not hex
-        L"\\??\\Volume{0a1b2c3d04e5f-6789-abcd-ef0123456789}\\",   // dash missing
+        L"\\??\\Volume{0a1b2c3d-4e5f-6789-abcd-ef0123456789}",    // no backslash
+        L"\\??\\Volume{0a1b2c3d-4e5f-6789-abcd-ef012345678g}\\",  // not hex
+        L"\\??\\Volume{0a1b2c3d04e5f-6789-abcd-ef0123456789}\\",  // dash missing
         L"\\??\\C:\\",
         L"",
     };
@@ -70,11 +70,12 @@ TEST(ExtendedLengthPath, DrivesAndSharesGetThePrefixOnce) {
 }
 
 TEST(PlainRelativePath, StaysBelowTheFolder) {
-    const wchar_t* const plain[] = {L"a.log", L"log\\Vantrel.log", L"dup.log.", L"trailing space ",
-                                    L"con.log", L"nul", L"handset vault\\A\\a1.bin", L"\u00e9t\u00e9.txt"};
+    const wchar_t* const plain[] = {
+        L"a.log", L"log\\Vantrel.log",         L"dup.log.",         L"trailing space ", L"con.log",
+        L"nul",   L"handset vault\\A\\a1.bin", L"\u00e9t\u00e9.txt"};
     for (const wchar_t* relative : plain) EXPECT_TRUE(IsPlainRelativePath(relative)) << Printable(relative);
-    const wchar_t* const leaving[] = {L"", L"..\\x", L"a\\..\\..\\x", L".\\x", L"a\\\\b", L"\\x", L"x\\",
-                                      L"C:\\x", L"x:stream", L"a/b", L"*.log", L"a\x01"};
+    const wchar_t* const leaving[] = {L"",    L"..\\x", L"a\\..\\..\\x", L".\\x", L"a\\\\b", L"\\x",
+                                      L"x\\", L"C:\\x", L"x:stream",     L"a/b",  L"*.log",  L"a\x01"};
     for (const wchar_t* relative : leaving) EXPECT_FALSE(IsPlainRelativePath(relative)) << Printable(relative);
 }
 

@@ -9,7 +9,11 @@ namespace {
 
 TEST(Utf16File, BomThenEveryLineWithCrLf) {
     std::string bytes = EncodeUtf16LinesFile({L"A", L"", L"\u00e9"});
-    EXPECT_EQ(bytes, std::string("\xFF\xFE" "A\0\r\0\n\0" "\r\0\n\0" "\xE9\0\r\0\n\0", 2 + 6 + 4 + 6));
+    EXPECT_EQ(bytes, std::string("\xFF\xFE"
+                                 "A\0\r\0\n\0"
+                                 "\r\0\n\0"
+                                 "\xE9\0\r\0\n\0",
+                                 2 + 6 + 4 + 6));
 }
 
 TEST(Utf16File, EmptyListIsBomOnly) { EXPECT_EQ(EncodeUtf16LinesFile({}), std::string("\xFF\xFE", 2)); }
@@ -24,7 +28,9 @@ TEST(Utf16, RoundTripsOutsideTheBasicPlane) {
 }
 
 TEST(Utf8, InvalidBytesBecomeReplacementCharacters) {
-    EXPECT_EQ(DecodeUtf8("a\xFF" "b\xC3"), std::wstring(L"a\uFFFDb\uFFFD"));
+    EXPECT_EQ(DecodeUtf8("a\xFF"
+                         "b\xC3"),
+              std::wstring(L"a\uFFFDb\uFFFD"));
     EXPECT_EQ(DecodeUtf8("\xC0\x80"), std::wstring(L"\uFFFD\uFFFD"));  // overlong NUL
 }
 

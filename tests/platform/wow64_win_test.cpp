@@ -20,8 +20,8 @@ constexpr std::uint16_t kMachineX64 = 0x8664;
 // The machine field of a PE file's header, read through the calling
 // thread's file-system view; 0 when the file cannot be read.
 std::uint16_t PeMachine(const std::wstring& path) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                        nullptr));
+    ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return 0;
     unsigned char header[4096] = {};
     DWORD got = 0;
@@ -62,8 +62,7 @@ TEST(FsRedirection, BracketRevertsWhenItsWorkFails) {
         ASSERT_TRUE(off.Disabled());
         ASSERT_EQ(PeMachine(SystemNotepad()), kMachineX64);
         throw std::runtime_error("the work failed");
-    } catch (const std::runtime_error&) {
-    }
+    } catch (const std::runtime_error&) {}
     EXPECT_EQ(PeMachine(SystemNotepad()), kMachineX86);
 }
 

@@ -185,10 +185,10 @@ TEST(AutorunsAssembly, HeadingsOnlyBeforeGroupsThatAddLines) {
          {L"myshell.exe", L"explorer.exe"}},
     };
     TStringList lines = AssembleAutoruns(kLaunchSources, kLaunchSourceCount, false, std::ref(fake));
-    EXPECT_EQ(Joined(lines), Joined({L"", L"===== Autoruns =====", L"", L"---------- Startup ----------",
-                                     L"C:\\u\\Startup\\a.exe", L"---------- Run ----------", L"=default",
-                                     L"Tool=C:\\T\\tool.exe /min", L"---------- Windows Shell ----------",
-                                     L"myshell.exe", L"explorer.exe"}));
+    EXPECT_EQ(Joined(lines),
+              Joined({L"", L"===== Autoruns =====", L"", L"---------- Startup ----------", L"C:\\u\\Startup\\a.exe",
+                      L"---------- Run ----------", L"=default", L"Tool=C:\\T\\tool.exe /min",
+                      L"---------- Windows Shell ----------", L"myshell.exe", L"explorer.exe"}));
 }
 
 TEST(AutorunsAssembly, Wow6432NodeRowsAreReadOnlyUnderWow64) {

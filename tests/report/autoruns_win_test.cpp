@@ -108,7 +108,9 @@ TEST_F(AutorunsSection, EveryKindOfLaunchPointGivesThePredictedLines) {
     RegistrySandbox::SetText(HKEY_LOCAL_MACHINE, kWinlogon, L"Userinit", SystemFolder() + L"\\userinit.exe,");
 
     const TStringList expected = {
-        L"", L"===== Autoruns =====", L"",
+        L"",
+        L"===== Autoruns =====",
+        L"",
         L"---------- Startup ----------",
         L"\"C:\\App\\app.exe\" -tray",
         L"\"C:\\App\\other.exe\" ",
@@ -173,11 +175,11 @@ TEST_F(AutorunsSection, Wow6432NodeKeysAreReadOnlyUnderWow64) {
     // paths, so under WOW64 its entries are listed twice; the default shell
     // leaves no heading.
     EXPECT_EQ(Joined(BuildAutoruns(Context(true))),
-              Joined({L"", L"===== Autoruns =====", L"", L"---------- Run ----------", L"Plain=p.exe",
-                      L"Node=n32.exe", L"Node=n32.exe"}));
-    EXPECT_EQ(Joined(BuildAutoruns(Context(false))),
-              Joined({L"", L"===== Autoruns =====", L"", L"---------- Run ----------", L"Plain=p.exe",
+              Joined({L"", L"===== Autoruns =====", L"", L"---------- Run ----------", L"Plain=p.exe", L"Node=n32.exe",
                       L"Node=n32.exe"}));
+    EXPECT_EQ(
+        Joined(BuildAutoruns(Context(false))),
+        Joined({L"", L"===== Autoruns =====", L"", L"---------- Run ----------", L"Plain=p.exe", L"Node=n32.exe"}));
 }
 
 TEST(AutorunsErrors, AValueThatIsNotTextRaisesTheRegistryError) {

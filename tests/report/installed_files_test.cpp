@@ -24,8 +24,10 @@ TEST(InventoryLine, LabelsAndDates) {
         {L"readme.txt", L"", TDateTimeParts{2016, 3, 14, 22, 2, 33, 500},
          L"readme.txt   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:3/14/2016 10:02:33 PM"},
         // exactly midnight (milliseconds do not count): the date alone
-        {L"a.dat", L"", TDateTimeParts{2020, 1, 2, 0, 0, 0, 750}, L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020"},
-        {L"a.dat", L"", TDateTimeParts{2020, 1, 2, 0, 0, 1}, L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020 12:00:01 AM"},
+        {L"a.dat", L"", TDateTimeParts{2020, 1, 2, 0, 0, 0, 750},
+         L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020"},
+        {L"a.dat", L"", TDateTimeParts{2020, 1, 2, 0, 0, 1},
+         L"a.dat   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:1/2/2020 12:00:01 AM"},
         // the zero date-time of a file whose attributes cannot be read
         {L"gone.dll", L"", TDateTimeParts(), L"gone.dll   Ver:   MD5:d41d8cd98f00b204e9800998ecf8427e   DT:12/30/1899"},
     };

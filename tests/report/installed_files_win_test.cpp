@@ -36,8 +36,7 @@ std::string Joined(const TStringList& list) {
 }
 
 // Sets a file's last-write time from local calendar fields.
-void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute,
-                       WORD second) {
+void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
     SYSTEMTIME fields = {};
     fields.wYear = year;
     fields.wMonth = month;
@@ -49,8 +48,8 @@ void SetLocalWriteTime(const std::wstring& path, WORD year, WORD month, WORD day
     FILETIME utc;
     ASSERT_TRUE(::SystemTimeToFileTime(&fields, &local));
     ASSERT_TRUE(::LocalFileTimeToFileTime(&local, &utc));
-    ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+    ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file.Valid());
     ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &utc));
 }
@@ -73,8 +72,8 @@ TEST(InstalledFiles, InventoryOfASeededInstallFolder) {
     ASSERT_TRUE(::CopyFileW((FixtureDir() + L"versioned\\full.dll").c_str(), (dir + L"Vantrel.exe").c_str(), FALSE));
     SetLocalWriteTime(dir + L"Vantrel.exe", 2016, 3, 14, 10, 2, 33);
     ASSERT_TRUE(::CreateDirectoryW((dir + L"bin").c_str(), nullptr));
-    ASSERT_TRUE(::CopyFileW((FixtureDir() + L"versioned\\noresource.dll").c_str(), (dir + L"bin\\codec.dll").c_str(),
-                            FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW((FixtureDir() + L"versioned\\noresource.dll").c_str(), (dir + L"bin\\codec.dll").c_str(), FALSE));
     SetLocalWriteTime(dir + L"bin\\codec.dll", 2016, 3, 14, 10, 2, 33);
     Seed(dir + L"readme.txt", "hello");
     WriteFileBytes(dir + L"midnight.log", "");
@@ -308,9 +307,9 @@ TEST_F(InstallStagesInTheJob, TheInventoryOfTheRegisteredFolderReachesTheReport)
     RunReportAndNotify(Stages());
     EXPECT_EQ(messages_.back(), std::make_pair(static_cast<WPARAM>(GENINFO_DONE), static_cast<LPARAM>(0)));
     EXPECT_EQ(InstallDir, install_.Path());
-    EXPECT_NE(report_.find(std::wstring(SectionBanner()) + L"\r\n" + Line(L"readme.txt", L"", kHelloMd5, kStamp) +
-                           L"\r\n"),
-              std::wstring::npos)
+    EXPECT_NE(
+        report_.find(std::wstring(SectionBanner()) + L"\r\n" + Line(L"readme.txt", L"", kHelloMd5, kStamp) + L"\r\n"),
+        std::wstring::npos)
         << Printable(report_);
 }
 

@@ -77,11 +77,16 @@ TEST(PriorityClass, NamesEmptyAndHexadecimal) {
         const wchar_t* expected;
     };
     const Case cases[] = {
-        {0, L""},           {-1, L""},
-        {0x20, L"normal"},  {0x40, L"idle"},
-        {0x80, L"high"},    {0x100, L"realtime"},
-        {0x4000, L"below normal"}, {0x8000, L"above normal"},
-        {0x10, L"$10"},     {0x1abc, L"$1abc"},
+        {0, L""},
+        {-1, L""},
+        {0x20, L"normal"},
+        {0x40, L"idle"},
+        {0x80, L"high"},
+        {0x100, L"realtime"},
+        {0x4000, L"below normal"},
+        {0x8000, L"above normal"},
+        {0x10, L"$10"},
+        {0x1abc, L"$1abc"},
         {-2, L"$fffffffe"},
     };
     for (const auto& c : cases) {

@@ -145,7 +145,8 @@ TEST(ProcessInventory, TextHasOneAlignedLinePerProcessThenTheSummaryLines) {
                                                            LR"(PageSize:\d+/\d+ MB\(free/total\), )"
                                                            LR"(SysDrv:\d+\.\d\d [KMG]B/\d+\.\d\d [KMG]B)")))
         << Printable(lines[n - 3]);
-    EXPECT_TRUE(std::regex_match(lines[n - 2], std::wregex(LR"(GlobalAtomInfo:Atom:\d+, RWM:\d+(, Max\(\d+\):.+){0,2})")))
+    EXPECT_TRUE(
+        std::regex_match(lines[n - 2], std::wregex(LR"(GlobalAtomInfo:Atom:\d+, RWM:\d+(, Max\(\d+\):.+){0,2})")))
         << Printable(lines[n - 2]);
     EXPECT_TRUE(StartsWith(lines[n - 1], L"DesktopHeap:")) << Printable(lines[n - 1]);
 
@@ -243,8 +244,8 @@ public:
     }
     HKEY SubSystems() {
         ScopedRegKey key;
-        ::RegCreateKeyExW(root_.Get(), L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems", 0,
-                          nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+        ::RegCreateKeyExW(root_.Get(), L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems", 0, nullptr,
+                          0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
         subsystems_ = std::move(key);
         return subsystems_.Get();
     }
@@ -262,7 +263,8 @@ TEST(ProcessInventory, DesktopHeapIsTheTextOfTheWindowsValue) {
         std::wstring data;  // the value's characters, NULs included; no value when empty and type 0
         const wchar_t* expected;
     };
-    const std::wstring heap = L"%SystemRoot%\\system32\\csrss.exe ObjectDirectory=\\Windows SharedSection=1024,20480,768";
+    const std::wstring heap =
+        L"%SystemRoot%\\system32\\csrss.exe ObjectDirectory=\\Windows SharedSection=1024,20480,768";
     const Case cases[] = {
         {"text", REG_SZ, heap + L'\0', heap.c_str()},
         {"expandable text stays unexpanded", REG_EXPAND_SZ, heap + L'\0', heap.c_str()},

@@ -97,8 +97,8 @@ TEST(ServicesSection, RegisteredServicesAndDriversWithTheirImageVersions) {
     const std::wstring suffix = UniqueSuffix();
     const Case cases[] = {
         {L"VT own " + suffix, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, image, L"Ver:1.0.0.1"},
-        {L"VT disabled, a name longer than thirty characters " + suffix, SERVICE_WIN32_SHARE_PROCESS,
-         SERVICE_DISABLED, image, L"Ver:1.0.0.1"},
+        {L"VT disabled, a name longer than thirty characters " + suffix, SERVICE_WIN32_SHARE_PROCESS, SERVICE_DISABLED,
+         image, L"Ver:1.0.0.1"},
         // drivers named the ways the manager stores them, found in the native system folder
         {L"VT root " + suffix, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
          L"\\SystemRoot\\System32\\drivers\\" + driver, L"Ver:1.0.0.1"},
@@ -198,7 +198,7 @@ private:
 TEST(ServiceEnumeration, SizedAgainWhenServicesAppearBetweenTheCalls) {
     const DWORD record = sizeof(ENUM_SERVICE_STATUSW);
     ScriptedEnumeration script({{2 * record, ERROR_MORE_DATA, 0},
-                                {3 * record, ERROR_MORE_DATA, 0},   // one more service appeared
+                                {3 * record, ERROR_MORE_DATA, 0},  // one more service appeared
                                 {3 * record, ERROR_MORE_DATA, 0},
                                 {0, 0, 3}});
     std::vector<TServiceEntry> entries;

@@ -32,12 +32,32 @@ TEST(DecodeCommandOutput, ByteOrderMarkChoosesTheDecoder) {
         std::wstring text;
     };
     const Case cases[] = {
-        {"utf-16le", std::string("\xFF\xFE" "A\0\xE9\0\r\0\n\0", 10), L"A\u00e9\r\n"},
-        {"utf-16be", std::string("\xFE\xFF" "\0A\x04\x16", 6), L"A\u0416"},
-        {"utf-16le odd byte dropped", std::string("\xFF\xFE" "A\0B", 5), L"A"},
-        {"utf-8", "\xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e", L"Gr\u00fc\u00dfe"},
+        {"utf-16le",
+         std::string("\xFF\xFE"
+                     "A\0\xE9\0\r\0\n\0",
+                     10),
+         L"A\u00e9\r\n"},
+        {"utf-16be",
+         std::string("\xFE\xFF"
+                     "\0A\x04\x16",
+                     6),
+         L"A\u0416"},
+        {"utf-16le odd byte dropped",
+         std::string("\xFF\xFE"
+                     "A\0B",
+                     5),
+         L"A"},
+        {"utf-8",
+         "\xEF\xBB\xBF"
+         "Gr\xC3\xBC\xC3\x9F"
+         "e",
+         L"Gr\u00fc\u00dfe"},
         {"no mark", "Host\x84", L"plain:Host\u0084"},
-        {"lone FF is no mark", "\xFF" "A", L"plain:\u00ff" L"A"},
+        {"lone FF is no mark",
+         "\xFF"
+         "A",
+         L"plain:\u00ff"
+         L"A"},
         {"empty", "", L"plain:"},
         {"mark only", "\xEF\xBB\xBF", L""},
     };
@@ -49,8 +69,16 @@ TEST(DecodeCommandOutput, ByteOrderMarkChoosesTheDecoder) {
 
 TEST(DecodeCommandOutput, ZeroCharacterEndsTheText) {
     EXPECT_EQ(DecodeCommandOutput(std::string("ab\0cd", 5), WidenLatin1), L"ab");
-    EXPECT_EQ(DecodeCommandOutput(std::string("\xFF\xFE" "a\0\0\0b\0", 8), WidenLatin1), L"a");
-    EXPECT_EQ(DecodeCommandOutput(std::string("\xEF\xBB\xBF" "a\0b", 6), WidenLatin1), L"a");
+    EXPECT_EQ(DecodeCommandOutput(std::string("\xFF\xFE"
+                                              "a\0\0\0b\0",
+                                              8),
+                                  WidenLatin1),
+              L"a");
+    EXPECT_EQ(DecodeCommandOutput(std::string("\xEF\xBB\xBF"
+                                              "a\0b",
+                                              6),
+                                  WidenLatin1),
+              L"a");
 }
 
 TEST(SplitOutputLines, EveryKindOfLineBreak) {

@@ -16,31 +16,51 @@ TEST(OsKind, NtTable) {
         const wchar_t* name;
     };
     const Case cases[] = {
-        {0, 0, 0, true, L"Windows NT 3"},          {3, 51, 1057, false, L"Windows NT 3"},
-        {4, 0, 1381, true, L"Windows NT 4"},       {4, 90, 0, false, L"Windows NT 4"},
-        {5, 0, 2195, false, L"Windows 2000"},      {5, 1, 2600, false, L"Windows XP"},
-        {5, 2, 3790, true, L"Windows XP"},         {5, 2, 3790, false, L"Windows 2003"},
-        {5, 7, 0, false, L"Windows 2003"},         {6, 0, 6002, true, L"Windows Vista"},
-        {6, 0, 6002, false, L"Windows 2008"},      {6, 1, 7601, true, L"Windows 7"},
-        {6, 1, 7601, false, L"Windows 2008 R2"},   {6, 2, 9200, true, L"Windows 8"},
-        {6, 2, 9200, false, L"Windows 2012"},      {6, 3, 9600, true, L"Windows 8.1"},
-        {6, 3, 26100, false, L"Windows 2012 R2"},  {6, 4, 9841, true, L"Windows NT New"},
-        {7, 0, 0, true, L"Windows NT New"},        {9, 9, 0, false, L"Windows NT New"},
-        {11, 0, 22000, true, L"Windows NT New"},   {11, 0, 26100, false, L"Windows NT New"},
+        {0, 0, 0, true, L"Windows NT 3"},
+        {3, 51, 1057, false, L"Windows NT 3"},
+        {4, 0, 1381, true, L"Windows NT 4"},
+        {4, 90, 0, false, L"Windows NT 4"},
+        {5, 0, 2195, false, L"Windows 2000"},
+        {5, 1, 2600, false, L"Windows XP"},
+        {5, 2, 3790, true, L"Windows XP"},
+        {5, 2, 3790, false, L"Windows 2003"},
+        {5, 7, 0, false, L"Windows 2003"},
+        {6, 0, 6002, true, L"Windows Vista"},
+        {6, 0, 6002, false, L"Windows 2008"},
+        {6, 1, 7601, true, L"Windows 7"},
+        {6, 1, 7601, false, L"Windows 2008 R2"},
+        {6, 2, 9200, true, L"Windows 8"},
+        {6, 2, 9200, false, L"Windows 2012"},
+        {6, 3, 9600, true, L"Windows 8.1"},
+        {6, 3, 26100, false, L"Windows 2012 R2"},
+        {6, 4, 9841, true, L"Windows NT New"},
+        {7, 0, 0, true, L"Windows NT New"},
+        {9, 9, 0, false, L"Windows NT New"},
+        {11, 0, 22000, true, L"Windows NT New"},
+        {11, 0, 26100, false, L"Windows NT New"},
         // 10.0 workstations: Windows 11 from build 22000
-        {10, 0, 0, true, L"Windows 10"},           {10, 0, 10240, true, L"Windows 10"},
-        {10, 0, 19045, true, L"Windows 10"},       {10, 0, 21999, true, L"Windows 10"},
-        {10, 0, 22000, true, L"Windows 11"},       {10, 0, 26100, true, L"Windows 11"},
+        {10, 0, 0, true, L"Windows 10"},
+        {10, 0, 10240, true, L"Windows 10"},
+        {10, 0, 19045, true, L"Windows 10"},
+        {10, 0, 21999, true, L"Windows 10"},
+        {10, 0, 22000, true, L"Windows 11"},
+        {10, 0, 26100, true, L"Windows 11"},
         // 10.0 servers by build; the previews before the first release are
         // no Windows 10
-        {10, 0, 0, false, L"Windows NT New"},      {10, 0, 14300, false, L"Windows NT New"},
-        {10, 0, 14392, false, L"Windows NT New"},  {10, 0, 14393, false, L"Windows 2016"},
-        {10, 0, 17762, false, L"Windows 2016"},    {10, 0, 17763, false, L"Windows 2019"},
-        {10, 0, 20347, false, L"Windows 2019"},    {10, 0, 20348, false, L"Windows 2022"},
-        {10, 0, 26099, false, L"Windows 2022"},    {10, 0, 26100, false, L"Windows 2025"},
+        {10, 0, 0, false, L"Windows NT New"},
+        {10, 0, 14300, false, L"Windows NT New"},
+        {10, 0, 14392, false, L"Windows NT New"},
+        {10, 0, 14393, false, L"Windows 2016"},
+        {10, 0, 17762, false, L"Windows 2016"},
+        {10, 0, 17763, false, L"Windows 2019"},
+        {10, 0, 20347, false, L"Windows 2019"},
+        {10, 0, 20348, false, L"Windows 2022"},
+        {10, 0, 26099, false, L"Windows 2022"},
+        {10, 0, 26100, false, L"Windows 2025"},
         {10, 0, 30000, false, L"Windows 2025"},
         // other minor versions of 10 keep their row
-        {10, 1, 26100, false, L"Windows 10"},      {10, 3, 22631, true, L"Windows 10"},
+        {10, 1, 26100, false, L"Windows 10"},
+        {10, 3, 22631, true, L"Windows 10"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + "." + std::to_string(c.build) +
@@ -55,10 +75,18 @@ TEST(OsKind, IndexesOfTheNameTable) {
         const wchar_t* name;
     };
     const Case cases[] = {
-        {kOsNone, L"None"},           {kOsWin9xNew, L"Windows 9x New"}, {kOsWin2012R2, L"Windows 2012 R2"},
-        {20, L"Windows 10"},          {21, L"Windows NT New"},          {22, L"Windows 11"},
-        {23, L"Windows 2016"},        {24, L"Windows 2019"},            {25, L"Windows 2022"},
-        {26, L"Windows 2025"},        {27, L"None"},                    {255, L"None"},
+        {kOsNone, L"None"},
+        {kOsWin9xNew, L"Windows 9x New"},
+        {kOsWin2012R2, L"Windows 2012 R2"},
+        {20, L"Windows 10"},
+        {21, L"Windows NT New"},
+        {22, L"Windows 11"},
+        {23, L"Windows 2016"},
+        {24, L"Windows 2019"},
+        {25, L"Windows 2022"},
+        {26, L"Windows 2025"},
+        {27, L"None"},
+        {255, L"None"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
@@ -73,13 +101,20 @@ TEST(OsKind, Win9xTable) {
     };
     const Case cases[] = {
         {3, 95, 5000, L"None"},
-        {4, 0, 950, L"Windows 95"},          {4, 0, 1000, L"Windows 95"},
-        {4, 0, 1001, L"Windows 95 OSR-2"},   {4, 3, 1212, L"Windows 95 OSR-2"},
-        {4, 10, 1998, L"Windows 98"},        {4, 10, 2000, L"Windows 98"},
-        {4, 10, 2001, L"Windows 98 SE"},     {4, 10, 2222, L"Windows 98 SE"},
-        {4, 10, 2700, L"Windows 98 SE"},     {4, 10, 2701, L"Windows ME"},
-        {4, 11, 0, L"Windows ME"},           {4, 90, 3000, L"Windows ME"},
-        {4, 91, 0, L"Windows 9x New"},       {5, 0, 0, L"Windows 9x New"},
+        {4, 0, 950, L"Windows 95"},
+        {4, 0, 1000, L"Windows 95"},
+        {4, 0, 1001, L"Windows 95 OSR-2"},
+        {4, 3, 1212, L"Windows 95 OSR-2"},
+        {4, 10, 1998, L"Windows 98"},
+        {4, 10, 2000, L"Windows 98"},
+        {4, 10, 2001, L"Windows 98 SE"},
+        {4, 10, 2222, L"Windows 98 SE"},
+        {4, 10, 2700, L"Windows 98 SE"},
+        {4, 10, 2701, L"Windows ME"},
+        {4, 11, 0, L"Windows ME"},
+        {4, 90, 3000, L"Windows ME"},
+        {4, 91, 0, L"Windows 9x New"},
+        {5, 0, 0, L"Windows 9x New"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + "." + std::to_string(c.build));
@@ -116,7 +151,9 @@ TEST(OsRecord, DescriptionSuffixesInOrder) {
         {Nt(10, 0, 20348, L"", 3), true, {}, L"Windows 2022 x64"},
         {Nt(10, 0, 17763, L"", 2), false, {}, L"Windows 2019"},  // a domain controller is a server
         {Nt(5, 2, 3790, L"Service Pack 2", 3), false, {true, false, false, false}, L"Windows 2003 R2 Service Pack 2"},
-        {Nt(5, 1, 2600, L"Service Pack 3"), false, {false, true, true, true},
+        {Nt(5, 1, 2600, L"Service Pack 3"),
+         false,
+         {false, true, true, true},
          L"Windows XP Tablet PC Starter Media Center Service Pack 3"},
         // Media Center only before Vista
         {Nt(6, 0, 6002, L""), true, {false, false, false, true}, L"Windows Vista x64"},
@@ -256,26 +293,16 @@ void ExpectLines(const TStringList& actual, const TStringList& expected) {
 TEST(OverviewLines, EveryLineInOrder) {
     ExpectLines(FormatSystemOverview(SampleFacts(), L'.'),
                 {
-                    std::wstring(81, L'*'),
-                    L"OS Name:\tWindows 7 x64 Service Pack 1",
-                    L"OS Version:\t6.1.7601",
-                    L"SP Version:\tService Pack 1",
-                    L"system lan:\tEnglish",
-                    L"ComputerName:\tDESK-01",
-                    L"OS Type:\t64bit",
-                    L"Memory Size:\t4096 MB",
-                    L"Free Size:\t0 MB",
-                    L"VMemory Size:\t2047 MB",
-                    L"VFree Size:\t1907 MB",
-                    L"VFreeExt Size:\t0 MB",
-                    L"PF Size:\t8192 MB",
-                    L"PF Free:\t5120 MB",
-                    L"System Drive:\tC:",
-                    L"Total Space:\t465.76 GB",
-                    L"Free Space:\t1.00 GB",
-                    L"Cur Users:\tAlice[Admin]",
-                    L"User Level:\t2000",
-                    L"",
+                    std::wstring(81, L'*'),   L"OS Name:\tWindows 7 x64 Service Pack 1",
+                    L"OS Version:\t6.1.7601", L"SP Version:\tService Pack 1",
+                    L"system lan:\tEnglish",  L"ComputerName:\tDESK-01",
+                    L"OS Type:\t64bit",       L"Memory Size:\t4096 MB",
+                    L"Free Size:\t0 MB",      L"VMemory Size:\t2047 MB",
+                    L"VFree Size:\t1907 MB",  L"VFreeExt Size:\t0 MB",
+                    L"PF Size:\t8192 MB",     L"PF Free:\t5120 MB",
+                    L"System Drive:\tC:",     L"Total Space:\t465.76 GB",
+                    L"Free Space:\t1.00 GB",  L"Cur Users:\tAlice[Admin]",
+                    L"User Level:\t2000",     L"",
                 });
 }
 
@@ -308,7 +335,7 @@ TEST(OverviewLines, IntegrityLevelHasAtLeastFourHexDigits) {
     };
     const Case cases[] = {
         {0, L"User Level:\t0000"},      {0x1000, L"User Level:\t1000"}, {0x3000, L"User Level:\t3000"},
-        {0x2100, L"User Level:\t2100"}, {0x1F, L"User Level:\t001F"},  {0x12345, L"User Level:\t12345"},
+        {0x2100, L"User Level:\t2100"}, {0x1F, L"User Level:\t001F"},   {0x12345, L"User Level:\t12345"},
     };
     for (const auto& c : cases) {
         TOverviewFacts f = SampleFacts();

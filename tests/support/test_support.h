@@ -10,4 +10,3 @@ namespace vantrel_test {
 std::string Printable(const std::wstring& text);
 
 }  // namespace vantrel_test
-

@@ -28,8 +28,8 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     for (std::size_t i = 3; i < folder.size(); ++i) {
         if (folder[i] == L'\\') ::CreateDirectoryW(folder.substr(0, i).c_str(), nullptr);
     }
-    vantrel::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    vantrel::ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw std::runtime_error("cannot create " + vantrel::EncodeUtf8(path));
     DWORD written = 0;
     if (!bytes.empty() &&
@@ -64,8 +64,10 @@ void RemoveTree(const std::wstring& path) {
             continue;
         }
         ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-        else ::DeleteFileW(child.c_str());
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(child);
+        else
+            ::DeleteFileW(child.c_str());
     }
     ::SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::RemoveDirectoryW(dir.c_str());
@@ -98,9 +100,8 @@ namespace {
 
 std::string UnixName(const std::wstring& path) {
     using UnixNameFn = char*(CDECL*)(LPCWSTR);
-    static const auto unix_name =
-        reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
-                                                                                   "wine_get_unix_file_name")));
+    static const auto unix_name = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (unix_name == nullptr) return std::string();
     char* name = unix_name(path.c_str());
     if (name == nullptr) return std::string();
@@ -187,8 +188,7 @@ bool MapDriveLetter(wchar_t letter, const std::wstring& folder) {
 
 bool UnmapDriveLetter(wchar_t letter) {
     const std::string letters = DriveLetterFolder();
-    return !letters.empty() &&
-           RunUnix(L"/bin/rm -f " + Quoted(letters + "/" + static_cast<char>(letter | 0x20) + ":"));
+    return !letters.empty() && RunUnix(L"/bin/rm -f " + Quoted(letters + "/" + static_cast<char>(letter | 0x20) + ":"));
 }
 
 std::vector<std::wstring> TreeOf(const std::wstring& folder) {

@@ -54,8 +54,8 @@ std::vector<std::uint64_t> Zip64Values(const std::string& extra, std::size_t wan
         std::uint16_t size = r.U16();
         std::string data = r.Bytes(size);
         if (tag != 1) continue;
-        if (size != 8 * wanted) Fail("Zip64 field of " + std::to_string(size) + " bytes for " +
-                                     std::to_string(wanted) + " values");
+        if (size != 8 * wanted)
+            Fail("Zip64 field of " + std::to_string(size) + " bytes for " + std::to_string(wanted) + " values");
         TReader d(data, 0);
         std::vector<std::uint64_t> values;
         for (std::size_t i = 0; i < wanted; ++i) values.push_back(d.U64());
@@ -118,8 +118,8 @@ TInspectedEntry ReadCentral(TReader& r) {
     e.OffsetField = r.U32();
     e.Name = r.Bytes(name_length);
     e.CentralExtra = r.Bytes(extra_length);
-    std::size_t wanted = (e.UncompressedField == 0xFFFFFFFFu) + (e.CompressedField == 0xFFFFFFFFu) +
-                         (e.OffsetField == 0xFFFFFFFFu);
+    std::size_t wanted =
+        (e.UncompressedField == 0xFFFFFFFFu) + (e.CompressedField == 0xFFFFFFFFu) + (e.OffsetField == 0xFFFFFFFFu);
     std::vector<std::uint64_t> values = Zip64Values(e.CentralExtra, wanted);
     std::size_t next = 0;
     e.UncompressedSize = e.UncompressedField == 0xFFFFFFFFu ? values[next++] : e.UncompressedField;

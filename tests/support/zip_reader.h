@@ -18,9 +18,9 @@ struct TInspectedEntry {
     std::uint16_t Method = 0;
     std::uint32_t DosDateTime = 0;
     std::uint32_t Crc32 = 0;
-    std::uint64_t CompressedSize = 0;    // after Zip64 resolution
+    std::uint64_t CompressedSize = 0;  // after Zip64 resolution
     std::uint64_t UncompressedSize = 0;
-    std::uint32_t CompressedField = 0;   // the raw 32-bit fields of the central header
+    std::uint32_t CompressedField = 0;  // the raw 32-bit fields of the central header
     std::uint32_t UncompressedField = 0;
     std::uint32_t OffsetField = 0;
     std::uint16_t InternalAttributes = 0;
@@ -35,8 +35,8 @@ struct TInspectedEntry {
 
 struct TInspectedArchive {
     std::vector<TInspectedEntry> Entries;
-    bool Zip64End = false;           // a Zip64 end record and locator are present
-    std::uint16_t EndEntries = 0;    // the 16-bit count fields of the end record
+    bool Zip64End = false;         // a Zip64 end record and locator are present
+    std::uint16_t EndEntries = 0;  // the 16-bit count fields of the end record
     std::uint32_t EndDirectorySize = 0;
     std::uint32_t EndDirectoryOffset = 0;
     std::uint64_t DirectoryOffset = 0;

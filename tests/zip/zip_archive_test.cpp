@@ -79,7 +79,8 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
 
 std::string LogText(std::size_t n) {
     std::string s;
-    for (int line = 0; s.size() < n; ++line) s += "2016-03-14 08:00:" + std::to_string(line % 60) + " INFO sync step\r\n";
+    for (int line = 0; s.size() < n; ++line)
+        s += "2016-03-14 08:00:" + std::to_string(line % 60) + " INFO sync step\r\n";
     s.resize(n);
     return s;
 }

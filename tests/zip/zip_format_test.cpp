@@ -80,14 +80,14 @@ struct Zip64Case {
 TEST(ZipRecords, Zip64FieldsExactlyWhereValuesOverflow) {
     const Zip64Case cases[] = {
         {"nothing overflows", 0xFFFFFFFEu, 0xFFFFFFFEu, 0xFFFFFFFEu, false, "", "FE FF FF FF FE FF FF FF", 20},
-        {"uncompressed size", 0x100000000ull, 0x10000, 0, true,
-         "01 00 08 00 00 00 00 00 01 00 00 00", "FF FF FF FF FF FF FF FF", 45},
-        {"exactly 0xFFFFFFFF overflows", 0xFFFFFFFFu, 0x20, 0, true,
-         "01 00 08 00 FF FF FF FF 00 00 00 00", "FF FF FF FF FF FF FF FF", 45},
+        {"uncompressed size", 0x100000000ull, 0x10000, 0, true, "01 00 08 00 00 00 00 00 01 00 00 00",
+         "FF FF FF FF FF FF FF FF", 45},
+        {"exactly 0xFFFFFFFF overflows", 0xFFFFFFFFu, 0x20, 0, true, "01 00 08 00 FF FF FF FF 00 00 00 00",
+         "FF FF FF FF FF FF FF FF", 45},
         {"both sizes", 0x100000001ull, 0x100000002ull, 0, true,
          "01 00 10 00 01 00 00 00 01 00 00 00 02 00 00 00 01 00 00 00", "FF FF FF FF FF FF FF FF", 45},
-        {"offset only", 5, 7, 0x123456789ull, false, "01 00 08 00 89 67 45 23 01 00 00 00",
-         "07 00 00 00 05 00 00 00", 45},
+        {"offset only", 5, 7, 0x123456789ull, false, "01 00 08 00 89 67 45 23 01 00 00 00", "07 00 00 00 05 00 00 00",
+         45},
         {"all three", 0x100000000ull, 0x100000001ull, 0x100000002ull, true,
          "01 00 18 00 00 00 00 00 01 00 00 00 01 00 00 00 01 00 00 00 02 00 00 00 01 00 00 00",
          "FF FF FF FF FF FF FF FF", 45},
@@ -180,7 +180,7 @@ TEST(ZipRecords, DosDateTime) {
         {{2024, 2, 29, 13, 45, 31, 0}, (((44u << 9) | (2 << 5) | 29) << 16) | (13u << 11 | 45u << 5 | 15u)},
         {{1979, 12, 31, 23, 59, 58, 0}, 0x00210000u},  // before the format's first day
         {{1601, 1, 1, 0, 0, 0, 0}, 0x00210000u},
-        {{2108, 1, 1, 0, 0, 0, 0}, 0xFF9FBF7Du},       // after its last
+        {{2108, 1, 1, 0, 0, 0, 0}, 0xFF9FBF7Du},  // after its last
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.when.Year);

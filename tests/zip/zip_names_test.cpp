@@ -48,8 +48,10 @@ TEST(EntryName, RelativeToTheRootWithSlashes) {
 std::string ToyWideToAnsi(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) {
-        if (c == 0x142) out += 'l';
-        else out += static_cast<std::uint32_t>(c) < 0x100 ? static_cast<char>(c) : '?';
+        if (c == 0x142)
+            out += 'l';
+        else
+            out += static_cast<std::uint32_t>(c) < 0x100 ? static_cast<char>(c) : '?';
     }
     return out;
 }
@@ -98,7 +100,12 @@ TEST(EntryName, OemBytesWhenBothCodePagesHoldTheNameElseUtf8) {
         // the OEM round trip changes only the letter case
         {"\xC3\x80 la carte.txt", TOemConvert::oemFlexible, "\x85 la carte.txt", false},
         // not in "ANSI": a best fit and a "?"
-        {"\xC5\x82\xC3\xB3" "d\xC5\xBA.txt", TOemConvert::oemFlexible, "\xC5\x82\xC3\xB3" "d\xC5\xBA.txt", true},
+        {"\xC5\x82\xC3\xB3"
+         "d\xC5\xBA.txt",
+         TOemConvert::oemFlexible,
+         "\xC5\x82\xC3\xB3"
+         "d\xC5\xBA.txt",
+         true},
         // in "ANSI" but only fitted in "OEM"
         {"\xC3\x98resund.txt", TOemConvert::oemFlexible, "\xC3\x98resund.txt", true},
         {"\xE6\x97\xA5\xE6\x9C\xAC/a.txt", TOemConvert::oemFlexible, "\xE6\x97\xA5\xE6\x9C\xAC/a.txt", true},
@@ -120,12 +127,17 @@ TEST(Wildcard, StarsQuestionMarksAndCase) {
         bool matches;
     };
     const Case cases[] = {
-        {L"*", L"anything.txt", true},       {L"*", L"", true},
-        {L"*.txt", L"a.TXT", true},          {L"*.txt", L"a.txt.bak", false},
-        {L"a?c", L"abc", true},              {L"a?c", L"ac", false},
-        {L"*a*b", L"xaxxab", true},          {L"*a*b", L"xaxxabc", false},
+        {L"*", L"anything.txt", true},
+        {L"*", L"", true},
+        {L"*.txt", L"a.TXT", true},
+        {L"*.txt", L"a.txt.bak", false},
+        {L"a?c", L"abc", true},
+        {L"a?c", L"ac", false},
+        {L"*a*b", L"xaxxab", true},
+        {L"*a*b", L"xaxxabc", false},
         {L"Vantrel*.log*", L"vantrel.log.bak1", true},
-        {L"", L"", true},                    {L"", L"a", false},
+        {L"", L"", true},
+        {L"", L"a", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Printable(std::wstring(c.pattern) + L" ~ " + c.name));

@@ -155,8 +155,8 @@ std::vector<TFakeFile> MixedFolder() {
         File("tail.txt", "end"),
     };
     files[2].Missing = true;
-    files[6].Provisional = 4 * P;          // cut, one piece read
-    files[7].Provisional = 1000;           // deflated whole
+    files[6].Provisional = 4 * P;  // cut, one piece read
+    files[7].Provisional = 1000;   // deflated whole
     files[8].Provisional = kCutThreshold + 1;
     return files;
 }
@@ -246,8 +246,7 @@ TEST(ParallelPacker, CutFileIsReadAFewPiecesAheadOfTheWriter) {
         const long written = std::max(0L, static_cast<long>(sink.writes.load()) - 1);
         const long ahead = static_cast<long>(pos / P) - written;
         long seen = lead.load();
-        while (ahead > seen && !lead.compare_exchange_weak(seen, ahead)) {
-        }
+        while (ahead > seen && !lead.compare_exchange_weak(seen, ahead)) {}
     };
     TArchiveBuilder builder(sink, 1);
     TStdPackerSync sync;

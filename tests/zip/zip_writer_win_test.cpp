@@ -85,8 +85,9 @@ TEST(ZipFolder, PacksVisibleFilesDepthFirstWithRelativeNames) {
 
     TInspectedArchive a = InspectZip(ReadFileBytes(zip));
     // The walk order is the file system's, folders entered where they are met.
-    std::vector<std::string> expected = {"AppPath/deep/er/empty.log", "AppPath/Vantrel.log", "iTunesDll/ASL.dll",
-                                         "readonly.ini", "SystemInfo.txt", "Vantrel_Debug_Info.txt"};
+    std::vector<std::string> expected = {
+        "AppPath/deep/er/empty.log", "AppPath/Vantrel.log", "iTunesDll/ASL.dll", "readonly.ini", "SystemInfo.txt",
+        "Vantrel_Debug_Info.txt"};
     EXPECT_EQ(Names(a), expected);
     for (const auto& e : a.Entries) {
         SCOPED_TRACE(e.Name);
@@ -119,9 +120,9 @@ struct NameCase {
 TEST(ZipFolder, NamesOutsideTheCodePagesAreStoredInUtf8) {
     const NameCase cases[] = {
         {"plain.txt", "plain.txt", 0x0002, 0x002D},
-        {"Caf\xC3\xA9.txt", "Caf\x82.txt", 0x0002, 0x002D},                      // in both: OEM byte
-        {"\xE2\x82\xACuro.txt", "\xE2\x82\xACuro.txt", 0x0802, 0x0B2D},          // 1252 only
-        {"\xCE\xA9mega.txt", "\xCE\xA9mega.txt", 0x0802, 0x0B2D},                 // 437 only
+        {"Caf\xC3\xA9.txt", "Caf\x82.txt", 0x0002, 0x002D},                                // in both: OEM byte
+        {"\xE2\x82\xACuro.txt", "\xE2\x82\xACuro.txt", 0x0802, 0x0B2D},                    // 1252 only
+        {"\xCE\xA9mega.txt", "\xCE\xA9mega.txt", 0x0802, 0x0B2D},                          // 437 only
         {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt", 0x0802, 0x0B2D},  // neither
     };
     TempFolder work(L"zipnames");
@@ -177,8 +178,8 @@ void SetWriteTime(const std::wstring& path, WORD year, WORD month, WORD day, WOR
     FILETIME local, utc;
     ASSERT_TRUE(::SystemTimeToFileTime(&st, &local));
     ASSERT_TRUE(::LocalFileTimeToFileTime(&local, &utc));
-    ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+    ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file.Valid());
     ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &utc));
 }
@@ -276,7 +277,8 @@ struct OptionCase {
 TEST(ZipWriter, OptionsShapeTheSelectionAndTheNames) {
     const OptionCase cases[] = {
         {"as ZipFolder", [](TZipWriter&) {}, {"a.txt", "r.log", "sub/b.log"}},
-        {"hidden files and folders", [](TZipWriter& w) { w.IncludeHiddenFiles = true; },
+        {"hidden files and folders",
+         [](TZipWriter& w) { w.IncludeHiddenFiles = true; },
          {"a.txt", "h.txt", "HiddenDir/c.txt", "r.log", "sub/b.log"}},
         {"system files", [](TZipWriter& w) { w.IncludeSysFiles = true; }, {"a.txt", "r.log", "s.txt", "sub/b.log"}},
         {"no read-only files", [](TZipWriter& w) { w.IncludeReadOnlyFiles = false; }, {"a.txt", "sub/b.log"}},
@@ -284,7 +286,10 @@ TEST(ZipWriter, OptionsShapeTheSelectionAndTheNames) {
         {"no files with the archive attribute", [](TZipWriter& w) { w.IncludeArchiveFiles = false; }, {}},
         {"a mask", [](TZipWriter& w) { w.FilesList.assign(1, L"*.LOG"); }, {"r.log", "sub/b.log"}},
         {"a mask in a subfolder", [](TZipWriter& w) { w.FilesList.assign(1, L"sub\\*.*"); }, {"sub/b.log"}},
-        {"overlapping masks", [](TZipWriter& w) { w.FilesList = {L"*.log", L"*.*"}; },
+        {"overlapping masks",
+         [](TZipWriter& w) {
+             w.FilesList = {L"*.log", L"*.*"};
+         },
          {"r.log", "sub/b.log", "a.txt"}},
         {"no recursion",
          [](TZipWriter& w) {
