@@ -35,7 +35,7 @@ NOTE
   skipped=" (Windows tests on the 64-bit build: the WOW64 cases were SKIPPED, see the notice above)"
 fi
 
-"$root/scripts/lint.sh" || status=1
+VANTREL_WINTEST_TREE=$wintest "$root/scripts/lint.sh" || status=1
 echo "== native tests" >&2
 ctest --test-dir "$build/native" --output-on-failure || status=1
 echo "== native tests under ThreadSanitizer" >&2

@@ -10,14 +10,17 @@
 #ifndef UNICODE
 #define UNICODE
 #endif
+// The names below are the ones the Windows headers read, reserved names
+// though they are. Declarations go up to Vista; newer calls are looked up at
+// run time.
 #ifndef _UNICODE
-#define _UNICODE
+#define _UNICODE  // NOLINT(bugprone-reserved-identifier)
 #endif
 #ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600  // declarations up to Vista; newer calls are looked up at run time
+#define _WIN32_WINNT 0x0600  // NOLINT(bugprone-reserved-identifier)
 #endif
 #ifndef _WIN32_IE
-#define _WIN32_IE 0x0600
+#define _WIN32_IE 0x0600  // NOLINT(bugprone-reserved-identifier)
 #endif
 
 #include <windows.h>

@@ -62,12 +62,14 @@ TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
         TempFolder root(L"apple");
         const std::wstring source = root.Path() + L"Apple\\Apple Application Support";
         const std::wstring destination = root.Path() + L"temp\\GetInfoDir\\iTunesDll";
+        const std::wstring in_source = source + L"\\";
+        const std::wstring in_destination = destination + L"\\";
         if (c.folder) ForceDirectories(source);
-        for (const auto& name : c.present) WriteFileBytes(source + L"\\" + name, LibraryBytes(name));
+        for (const auto& name : c.present) WriteFileBytes(in_source + name, LibraryBytes(name));
         std::vector<ScopedFileHandle> holders;
         for (const auto& name : c.locked) {
             holders.emplace_back(
-                ::CreateFileW((source + L"\\" + name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+                ::CreateFileW((in_source + name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(holders.back().Valid());
         }
         LogTail log;
@@ -84,7 +86,7 @@ TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
         EXPECT_EQ(FilesIn(destination), expected);
         for (const auto& name : expected) {
             SCOPED_TRACE(Printable(name));
-            EXPECT_EQ(ReadFileBytes(destination + L"\\" + name), LibraryBytes(name));
+            EXPECT_EQ(ReadFileBytes(in_destination + name), LibraryBytes(name));
         }
         EXPECT_EQ(log.NewLines(), c.log);
     }

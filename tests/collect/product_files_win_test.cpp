@@ -202,6 +202,7 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
     EXPECT_EQ(trace, ExpectedLog());  // the locked file is still traced
     ASSERT_FALSE(SystemErrorText(ERROR_SHARING_VIOLATION).empty());
     std::vector<std::wstring> expected_errors;
+    expected_errors.reserve(locked.size());
     for (const auto& file : locked) {
         expected_errors.push_back(L"Error: product files: Cannot open file " + Root(file) + L" (Windows error 32: " +
                                   SystemErrorText(ERROR_SHARING_VIOLATION) + L")");

@@ -303,7 +303,7 @@ TEST_F(ReportJob, LeftoversOfEarlierRunsAreNeitherUsedNorTouched) {
                                                    nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Valid() && viewer.Valid());
     TReportStages stages = RecordingStages();
-    stages.CollectProductFiles = [this](const std::wstring& work) {
+    stages.CollectProductFiles = [](const std::wstring& work) {
         EXPECT_EQ(vantrel_test::TreeOf(work), std::vector<std::wstring>{L"Vantrel_Debug_Info.txt"});
     };
 
@@ -655,15 +655,16 @@ TEST(ConcurrentRuns, BothEndWithCompleteArchivesAndNothingLeft) {
     const std::wstring target_file = target.Path() + L"Vantrel_Debug_Info.zip";
     const std::wstring windows_temp = GetSharedWindowsDir() + L"\\Temp\\";
     const std::vector<std::wstring> before = AreasIn(windows_temp);
+    const std::wstring command = L"\"" + jobrun + L"\" \"" + target_file + L"\"";
     for (int round = 0; round < 3; ++round) {
         for (DWORD delay : {0u, 1000u}) {
             SCOPED_TRACE("round " + std::to_string(round) + ", second start after " + std::to_string(delay) + " ms");
             ::DeleteFileW(target_file.c_str());
             const std::wstring out_a = outputs.Path() + L"a.txt";
             const std::wstring out_b = outputs.Path() + L"b.txt";
-            ScopedKernelHandle a = StartFixture(L"\"" + jobrun + L"\" \"" + target_file + L"\"", out_a);
+            ScopedKernelHandle a = StartFixture(command, out_a);
             ::Sleep(delay);
-            ScopedKernelHandle b = StartFixture(L"\"" + jobrun + L"\" \"" + target_file + L"\"", out_b);
+            ScopedKernelHandle b = StartFixture(command, out_b);
             ASSERT_TRUE(a.Valid() && b.Valid());
             ASSERT_EQ(::WaitForSingleObject(a.Get(), 600000), WAIT_OBJECT_0);
             ASSERT_EQ(::WaitForSingleObject(b.Get(), 600000), WAIT_OBJECT_0);

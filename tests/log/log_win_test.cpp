@@ -312,6 +312,7 @@ TEST(LogManage, WritersOnSeveralThreadsShareOneFile) {
     const int kThreads = 4;
     const int kMessages = 25;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&manager, t] {
             for (int m = 0; m < kMessages; ++m) {

@@ -68,7 +68,7 @@ const wchar_t kStamp[] = L"3/14/2016 10:02:33 AM";  // the test prefix has US En
 
 TEST(InstalledFiles, InventoryOfASeededInstallFolder) {
     TempFolder install{L"install"};
-    const std::wstring dir = install.Path();
+    const std::wstring& dir = install.Path();
     ASSERT_TRUE(::CopyFileW((FixtureDir() + L"versioned\\full.dll").c_str(), (dir + L"Vantrel.exe").c_str(), FALSE));
     SetLocalWriteTime(dir + L"Vantrel.exe", 2016, 3, 14, 10, 2, 33);
     ASSERT_TRUE(::CreateDirectoryW((dir + L"bin").c_str(), nullptr));
@@ -203,7 +203,7 @@ TEST_F(InstallDirFromRegistry, AnInstallLocationThatIsNotTextRaisesTheRegistryEr
 TEST(InstalledFiles, OwnDigestPerNameAndNothingThroughLinks) {
     TempFolder install{L"install links"};
     TempFolder other{L"install other"};
-    const std::wstring dir = install.Path();
+    const std::wstring& dir = install.Path();
     Seed(ExtendedLengthPath(dir) + L"dup.log.", "hello");
     Seed(dir + L"dup.log", "");
     Seed(other.Path() + L"private\\secret.txt", "hello");

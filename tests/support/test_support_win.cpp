@@ -55,10 +55,11 @@ void RemoveTree(const std::wstring& path) {
     // names and long paths go too.
     std::wstring dir = vantrel::ExcludeTrailingBackslash(path);
     if (dir.size() > 2 && dir[1] == L':') dir = L"\\\\?\\" + dir;
-    for (const WIN32_FIND_DATAW& data : vantrel::FindEntries(dir + L"\\*")) {
+    const std::wstring in_dir = dir + L"\\";
+    for (const WIN32_FIND_DATAW& data : vantrel::FindEntries(in_dir + L"*")) {
         std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        std::wstring child = dir + L"\\" + name;
+        std::wstring child = in_dir + name;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             RemoveLink(child);  // the link, never what it points to
             continue;
@@ -200,7 +201,8 @@ std::vector<std::wstring> TreeOf(const std::wstring& folder) {
                              !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
         tree.push_back(name + (entered ? L"\\" : L""));
         if (entered) {
-            for (const std::wstring& child : TreeOf(folder + name + L"\\")) tree.push_back(name + L"\\" + child);
+            const std::wstring entry = name + L"\\";
+            for (const std::wstring& child : TreeOf(folder + entry)) tree.push_back(entry + child);
         }
     }
     return tree;

@@ -60,7 +60,7 @@ std::vector<std::string> Names(const TInspectedArchive& archive) {
 TEST(ZipFolder, PacksVisibleFilesDepthFirstWithRelativeNames) {
     TempFolder work(L"zipsel");
     TempFolder out(L"zipsel_out");
-    const std::wstring w = work.Path();
+    const std::wstring& w = work.Path();
     const std::string report = "\xFF\xFE" + std::string("V\0e\0r\0", 6);
     WriteFileBytes(w + L"Vantrel_Debug_Info.txt", report);
     WriteFileBytes(w + L"SystemInfo.txt", LogText(70000, 1));
@@ -225,7 +225,7 @@ TEST(ZipWriter, ArchiveIsTheSameWhateverTheThreadsAndTheirBuffer) {
     WriteFileBytes(work.Path() + L"big.bin", RandomBytes(300000, 8));
     // Deflated in pieces.
     WriteFileBytes(work.Path() + L"d2\\huge.log", LogText(5 * (1 << 20) + 7, 9));
-    WriteFileBytes(work.Path() + L"zz.bin", RandomBytes(3 * (1 << 20), 10));
+    WriteFileBytes(work.Path() + L"zz.bin", RandomBytes(std::size_t{3} << 20, 10));
     struct Case {
         unsigned threads;
         std::size_t budget;
