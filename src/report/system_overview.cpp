@@ -1,5 +1,6 @@
 #include "report/system_overview.h"
 
+#include "platform/folder_rules.h"
 #include "report/section_banner.h"
 
 namespace vantrel {
@@ -138,17 +139,6 @@ TOS TOsCache::Get(const std::function<TOS()>& compute) {
     return os_;
 }
 
-std::wstring DrivePart(const std::wstring& path) {
-    if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
-    if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') {
-        std::size_t server_end = path.find(L'\\', 2);
-        if (server_end == std::wstring::npos) return path;
-        std::size_t share_end = path.find(L'\\', server_end + 1);
-        return share_end == std::wstring::npos ? path : path.substr(0, share_end);
-    }
-    return std::wstring();
-}
-
 std::wstring DiskGigabytesText(std::uint64_t bytes, wchar_t decimal_separator) {
     std::int64_t megabytes = static_cast<std::int64_t>(bytes) / 1024 / 1024;
     return Fixed2(static_cast<double>(megabytes) / 1024.0, decimal_separator) + L" GB";
@@ -172,7 +162,7 @@ TStringList FormatSystemOverview(const TOverviewFacts& f, wchar_t decimal_separa
     lines.push_back(L"PF Size:\t" + MegabytesText(f.TotalPageFile));
     lines.push_back(L"PF Free:\t" + MegabytesText(f.AvailPageFile));
     if (!f.SystemDir.empty()) {
-        lines.push_back(L"System Drive:\t" + DrivePart(f.SystemDir));
+        lines.push_back(L"System Drive:\t" + ExtractFileDrive(f.SystemDir));
         if (f.HasDiskSpace) {
             lines.push_back(L"Total Space:\t" + DiskGigabytesText(f.DiskTotalBytes, decimal_separator));
             lines.push_back(L"Free Space:\t" + DiskGigabytesText(f.DiskFreeBytesForCaller, decimal_separator));

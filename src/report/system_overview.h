@@ -126,10 +126,6 @@ struct TOverviewFacts {
     std::uint32_t IntegrityLevel = 0;
 };
 
-// The drive part of a path: "C:" for C:\Windows\system32, the server and
-// share of a UNC path, else empty text.
-std::wstring DrivePart(const std::wstring& path);
-
 // Bytes as gigabytes with two decimals, truncated to whole MiB first.
 std::wstring DiskGigabytesText(std::uint64_t bytes, wchar_t decimal_separator);
 

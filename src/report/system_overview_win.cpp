@@ -1,5 +1,6 @@
 #include "report/system_overview_win.h"
 
+#include "platform/folder_rules.h"
 #include "platform/folders_win.h"
 #include "platform/handles_win.h"
 #include "platform/identity_win.h"
@@ -134,7 +135,7 @@ void ReadMemory(TOverviewFacts& facts) {
 void ReadSystemDrive(TOverviewFacts& facts) {
     facts.SystemDir = GetSystemDir();
     if (facts.SystemDir.empty()) return;
-    std::wstring drive = DrivePart(facts.SystemDir);
+    std::wstring drive = ExtractFileDrive(facts.SystemDir);
     ULARGE_INTEGER available, total, free;
     if (::GetDiskFreeSpaceExW(drive.c_str(), &available, &total, &free)) {
         facts.HasDiskSpace = true;

@@ -251,10 +251,6 @@ TEST(Disk, GigabytesFromWholeMebibytes) {
         SCOPED_TRACE(c.bytes);
         EXPECT_EQ(DiskGigabytesText(c.bytes, c.separator), c.expected);
     }
-    EXPECT_EQ(DrivePart(L"C:\\Windows\\system32"), L"C:");
-    EXPECT_EQ(DrivePart(L"d:"), L"d:");
-    EXPECT_EQ(DrivePart(L"\\\\server\\share\\Windows\\system32"), L"\\\\server\\share");
-    EXPECT_EQ(DrivePart(L"Windows"), L"");
 }
 
 TOverviewFacts SampleFacts() {
