@@ -18,8 +18,7 @@ bool IsDotEntry(const WIN32_FIND_DATAW& entry) {
 }
 
 bool SameObject(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
+    return SameFile(FileIdOf(a), FileIdOf(b));
 }
 
 // Deletes the folder at `path` once it is empty, through a handle that is
@@ -94,10 +93,8 @@ bool RemoveTree(const std::wstring& path, const TFileId* expected) {
         return false;
     }
     TFileLocation location;
-    TFileId id;
     if (listed_as_link || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        !LocationOf(handle.Get(), info, location) || !FileIdOf(handle.Get(), id) ||
-        (expected != nullptr && !SameFile(id, *expected))) {
+        !LocationOf(handle.Get(), info, location) || (expected != nullptr && !SameFile(FileIdOf(info), *expected))) {
         return false;
     }
     EmptyFolder(folder + L"\\", location);

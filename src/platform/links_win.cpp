@@ -101,10 +101,16 @@ bool SameLocation(const TFileLocation& a, const TFileLocation& b) {
 bool FileIdOf(HANDLE handle, TFileId& id) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!::GetFileInformationByHandle(handle, &info)) return false;
+    id = FileIdOf(info);
+    return true;
+}
+
+TFileId FileIdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    TFileId id;
     id.Volume = info.dwVolumeSerialNumber;
     id.High = info.nFileIndexHigh;
     id.Low = info.nFileIndexLow;
-    return true;
+    return id;
 }
 
 bool SameFile(const TFileId& a, const TFileId& b) { return a.Volume == b.Volume && a.High == b.High && a.Low == b.Low; }

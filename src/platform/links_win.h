@@ -36,6 +36,8 @@ struct TFileId {
     DWORD Low = 0;
 };
 bool FileIdOf(HANDLE handle, TFileId& id);
+// The same, from information the caller has just read for a handle.
+TFileId FileIdOf(const BY_HANDLE_FILE_INFORMATION& info);
 bool SameFile(const TFileId& a, const TFileId& b);
 
 // True when the object behind `handle` (opened with

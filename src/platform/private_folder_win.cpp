@@ -95,10 +95,10 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
         ScopedFileHandle handle = OpenNoFollow(folder, FILE_READ_ATTRIBUTES);
         BY_HANDLE_FILE_INFORMATION info;
         if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
-            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || IsLinkPath(folder) ||
-            !FileIdOf(handle.Get(), id_)) {
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || IsLinkPath(folder)) {
             throw EToolError("The working area is not a plain folder");
         }
+        id_ = FileIdOf(info);
         path_ = folder + L"\\";
         return;
     }

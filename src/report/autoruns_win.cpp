@@ -79,10 +79,9 @@ void AddRunOnceEx(HKEY root, const std::wstring& key, TStringList& lines) {
         if (!handle) return;
         subkeys = SubkeyNames(handle.Get());
     }
+    const std::wstring in_key = key + L"\\";
     for (const std::wstring& subkey : subkeys) {
-        std::wstring path = key;
-        path.append(L"\\").append(subkey);
-        ScopedRegKey handle = OpenRegistryKey(root, path);
+        ScopedRegKey handle = OpenRegistryKey(root, in_key + subkey);
         if (!handle) continue;
         for (const std::wstring& name : ValueNames(handle.Get())) {
             TStringList entry = RunOnceExLines(ReadTextValue(handle.Get(), name));
