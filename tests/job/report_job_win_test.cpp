@@ -569,7 +569,7 @@ protected:
         ::RegCloseKey(key);
     }
     void SetText(const std::wstring& text) {
-        SetValue(REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        SetValue(REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1) * DWORD{sizeof(wchar_t)});
     }
     TempFolder folder_{L"updater"};
 };

@@ -23,7 +23,7 @@ public:
         }
     }
     void Text(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
-        Raw(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        Raw(name, type, text.c_str(), static_cast<DWORD>(text.size() + 1) * DWORD{sizeof(wchar_t)});
     }
     void Raw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
         if (::RegSetValueExW(key_.Get(), name, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS) {

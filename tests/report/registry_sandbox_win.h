@@ -45,7 +45,7 @@ public:
     // A text value with its terminating NUL.
     static void SetText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& text,
                         DWORD type = REG_SZ, REGSAM view = 0) {
-        Set(root, key, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), view);
+        Set(root, key, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1) * DWORD{sizeof(wchar_t)}, view);
     }
     static void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD number) {
         Set(root, key, name, REG_DWORD, &number, sizeof number);
