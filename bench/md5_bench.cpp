@@ -5,7 +5,7 @@
 //           digests every file below DIR, PASSES times, either with FileMD5
 //           (mapped views) or with a plain ReadFile loop feeding Md5Update,
 //           then prints a combined digest, the bytes and the seconds spent.
-#include "platform/md5.h"
+#include "platform/base/md5.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
 
 #else
 
-#include "platform/handles_win.h"
+#include "platform/base/handles_win.h"
 
 #include <cwchar>
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The layout check and the lint:
 #   - every C and C++ file of the project against .clang-format;
+#   - no two modules of src/ include each other (scripts/include_cycles.py);
 #   - clang-tidy (.clang-tidy: bug-prone constructs and needless copies) over
 #     the product's sources as the Windows build compiles them (build/win)
 #     and over the pure code and its tests as the native build does
@@ -18,6 +19,9 @@ status=0
 echo "== layout (clang-format)" >&2
 mapfile -t sources < <(git ls-files '*.cpp' '*.h' '*.c')
 clang-format --dry-run --Werror "${sources[@]}" || status=1
+
+echo "== includes (no files of src/ include each other)" >&2
+python3 "$root/scripts/include_cycles.py" "$root/src" >&2 || status=1
 
 # clang-tidy reads the mingw-w64 headers as the cross compiler of a tree
 # finds them: the compiler (first word of a compile command) names the target.

@@ -1,6 +1,6 @@
 #include "app/desktop_target.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace vantrel {
 

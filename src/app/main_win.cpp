@@ -2,10 +2,10 @@
 // message loop. No command line, no settings.
 #include "app/main_window_win.h"
 #include "log/log_win.h"
-#include "platform/folders_win.h"
-#include "platform/identity_win.h"
-#include "platform/optional_api_win.h"
-#include "platform/system_locale_win.h"
+#include "platform/base/optional_api_win.h"
+#include "platform/base/system_locale_win.h"
+#include "platform/system/folders_win.h"
+#include "platform/system/identity_win.h"
 #include "report/process_inventory_win.h"
 #include "report/system_info_win.h"
 

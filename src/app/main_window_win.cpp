@@ -3,12 +3,12 @@
 #include "app/desktop_target.h"
 #include "app/shell_launch_win.h"
 #include "job/geninfo_protocol.h"
-#include "platform/file_io_win.h"
-#include "platform/folders_win.h"
-#include "platform/identity_win.h"
-#include "platform/text.h"
-#include "platform/text_win.h"
 #include "job/report_job_win.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/text.h"
+#include "platform/base/text_win.h"
+#include "platform/system/folders_win.h"
+#include "platform/system/identity_win.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

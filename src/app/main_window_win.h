@@ -2,7 +2,7 @@
 // bar; starts the report job and handles WM_GENINFO.
 #pragma once
 
-#include "platform/win.h"
+#include "platform/base/win.h"
 
 #include <string>
 

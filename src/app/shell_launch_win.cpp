@@ -1,7 +1,7 @@
 #include "app/shell_launch_win.h"
 
-#include "platform/com_win.h"
-#include "platform/win.h"
+#include "platform/base/com_win.h"
+#include "platform/base/win.h"
 
 #include <exdisp.h>
 #include <oleauto.h>

@@ -1,6 +1,6 @@
 #include "collect/apple_libraries.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace vantrel {
 

@@ -1,9 +1,9 @@
 #include "collect/apple_libraries_win.h"
 
 #include "log/log_win.h"
-#include "platform/contain_win.h"
-#include "platform/file_io_win.h"
-#include "platform/folders_win.h"
+#include "platform/base/contain_win.h"
+#include "platform/base/file_io_win.h"
+#include "platform/system/folders_win.h"
 
 namespace vantrel {
 

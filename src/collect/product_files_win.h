@@ -7,8 +7,8 @@
 #pragma once
 
 #include "collect/product_files.h"
-#include "platform/impersonation_win.h"
-#include "platform/text.h"
+#include "platform/base/text.h"
+#include "platform/system/impersonation_win.h"
 
 #include <string>
 

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "job/work_area.h"
-#include "platform/private_folder_win.h"
-#include "platform/run_globals_win.h"
-#include "platform/text.h"
-#include "platform/win.h"
+#include "platform/base/text.h"
+#include "platform/base/win.h"
+#include "platform/files/private_folder_win.h"
+#include "platform/system/run_globals_win.h"
 #include "report/system_info_win.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "log/log_text.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace vantrel {
 

@@ -2,7 +2,7 @@
 // and the bytes of one line.
 #pragma once
 
-#include "platform/datetime.h"
+#include "platform/base/datetime.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
 #include "log/log_win.h"
 
-#include "platform/contain_win.h"
-#include "platform/errors.h"
-#include "platform/file_io_win.h"
-#include "platform/system_locale_win.h"
-#include "platform/text.h"
+#include "platform/base/contain_win.h"
+#include "platform/base/errors.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/system_locale_win.h"
+#include "platform/base/text.h"
 
 #include <vector>
 

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "log/log_text.h"
-#include "platform/critical_section_win.h"
-#include "platform/handles_win.h"
+#include "platform/base/critical_section_win.h"
+#include "platform/base/handles_win.h"
 
 #include <cstdint>
 #include <memory>

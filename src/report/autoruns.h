@@ -5,7 +5,7 @@
 // autoruns_win.cpp (autoruns_win.h).
 #pragma once
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,13 +1,13 @@
 #include "report/autoruns_win.h"
 
-#include "platform/com_win.h"
-#include "platform/directory_win.h"
-#include "platform/errors.h"
-#include "platform/folders_win.h"
-#include "platform/handles_win.h"
-#include "platform/registry_rules.h"
-#include "platform/registry_win.h"
-#include "platform/wow64_win.h"
+#include "platform/base/com_win.h"
+#include "platform/base/errors.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/wow64_win.h"
+#include "platform/files/directory_win.h"
+#include "platform/system/folders_win.h"
+#include "platform/system/registry_rules.h"
+#include "platform/system/registry_win.h"
 
 #include <ole2.h>
 #include <shlobj.h>

@@ -4,8 +4,8 @@
 // files resolved through the shell-link object.
 #pragma once
 
-#include "platform/text.h"
-#include "platform/win.h"
+#include "platform/base/text.h"
+#include "platform/base/win.h"
 #include "report/autoruns.h"
 
 #include <string>

@@ -5,8 +5,8 @@
 // registry and the disk are in installed_files_win.cpp.
 #pragma once
 
-#include "platform/datetime.h"
-#include "platform/text.h"
+#include "platform/base/datetime.h"
+#include "platform/base/text.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "report/process_format.h"
 
-#include "platform/text.h"
-#include "platform/version_info.h"
+#include "platform/base/text.h"
+#include "platform/system/version_info.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 // process_format.h for the layout).
 #pragma once
 
-#include "platform/text.h"
-#include "platform/win.h"
+#include "platform/base/text.h"
+#include "platform/base/win.h"
 #include "report/process_format.h"
 
 #include <cstdint>

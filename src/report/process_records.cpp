@@ -1,6 +1,6 @@
 #include "report/process_records.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 // GetImageVersionText call the system (services_win.cpp).
 #pragma once
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <cstdint>
 #include <string>

@@ -1,11 +1,11 @@
+#include "platform/base/contain_win.h"
 #include "report/services.h"
-#include "platform/contain_win.h"
 #include "report/services_win.h"
 
-#include "platform/file_io_win.h"
-#include "platform/handles_win.h"
-#include "platform/version_info.h"
-#include "platform/wow64_win.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/wow64_win.h"
+#include "platform/system/version_info.h"
 #include "report/section_banner.h"
 
 #include <algorithm>

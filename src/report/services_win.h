@@ -1,7 +1,7 @@
 // The service enumeration of the services section, open to tests.
 #pragma once
 
-#include "platform/win.h"
+#include "platform/base/win.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,8 +3,8 @@
 // the lines of "SystemInfo.txt".
 #pragma once
 
-#include "platform/datetime.h"
-#include "platform/text.h"
+#include "platform/base/datetime.h"
+#include "platform/base/text.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,14 +1,14 @@
 #include "report/system_info_win.h"
 
-#include "platform/errors.h"
-#include "platform/file_io_win.h"
-#include "platform/folders_win.h"
-#include "platform/handles_win.h"
-#include "platform/optional_api_win.h"
-#include "platform/process_snapshot_win.h"
-#include "platform/system_locale_win.h"
-#include "platform/text_win.h"
-#include "platform/wow64_win.h"
+#include "platform/base/errors.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/optional_api_win.h"
+#include "platform/base/system_locale_win.h"
+#include "platform/base/text_win.h"
+#include "platform/base/wow64_win.h"
+#include "platform/system/folders_win.h"
+#include "platform/system/process_snapshot_win.h"
 
 #include <algorithm>
 #include <vector>

@@ -5,7 +5,7 @@
 // command runs while other stages work.
 #pragma once
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "report/system_info.h"
 
 #include <cstdint>

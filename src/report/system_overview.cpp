@@ -1,6 +1,6 @@
 #include "report/system_overview.h"
 
-#include "platform/folder_rules.h"
+#include "platform/system/folder_rules.h"
 #include "report/section_banner.h"
 
 namespace vantrel {

@@ -3,7 +3,7 @@
 // system_overview_win.cpp.
 #pragma once
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,13 +1,14 @@
 #include "report/system_overview_win.h"
 
-#include "platform/folder_rules.h"
-#include "platform/folders_win.h"
-#include "platform/handles_win.h"
-#include "platform/identity_win.h"
-#include "platform/optional_api_win.h"
-#include "platform/system_locale_win.h"
-#include "platform/text_win.h"
-#include "platform/win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/optional_api_win.h"
+#include "platform/base/system_locale_win.h"
+#include "platform/base/text_win.h"
+#include "platform/base/win.h"
+#include "platform/base/wow64_win.h"
+#include "platform/system/folder_rules.h"
+#include "platform/system/folders_win.h"
+#include "platform/system/identity_win.h"
 
 #include <vector>
 
@@ -159,14 +160,7 @@ TOS QueryOS() {
     return cache.Get(ComputeOS);
 }
 
-bool IsRunningUnderWow64() {
-    auto is_wow64 = optional_api::IsWow64Process();
-    if (is_wow64 == nullptr) return false;
-    BOOL wow64 = static_cast<BOOL>(~0u);
-    // A failed call answers nothing: the tool then counts as not under WOW64.
-    if (!is_wow64(::GetCurrentProcess(), &wow64)) return false;
-    return wow64 != FALSE;
-}
+bool IsRunningUnderWow64() { return IsWow64(); }
 
 std::string GetSystemLanguage() {
     char buffer[261] = {};

@@ -2,7 +2,7 @@
 // system_overview.h for the lines).
 #pragma once
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "report/system_overview.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "zip/dir_search_win.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "zip/zip_names.h"
 
 namespace vantrel {

@@ -1,8 +1,9 @@
 // The folder walker of the zip writer.
 #pragma once
 
-#include "platform/directory_win.h"
-#include "platform/win.h"
+#include "platform/base/win.h"
+#include "platform/files/directory_win.h"
+#include "platform/files/find_entries_win.h"
 
 #include <string>
 #include <vector>

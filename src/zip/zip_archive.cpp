@@ -1,6 +1,6 @@
 #include "zip/zip_archive.h"
 
-#include "platform/errors.h"
+#include "platform/base/errors.h"
 
 namespace vantrel {
 

@@ -1,7 +1,7 @@
 #include "zip/zip_deflate.h"
 
-#include "platform/errors.h"
-#include "platform/crc32.h"
+#include "platform/base/crc32.h"
+#include "platform/base/errors.h"
 
 #include <zlib.h>
 

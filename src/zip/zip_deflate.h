@@ -5,7 +5,7 @@
 // into one deflate stream. Pure code over two small interfaces.
 #pragma once
 
-#include "platform/crc32.h"
+#include "platform/base/crc32.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "zip/zip_files_win.h"
 
-#include "platform/datetime.h"
-#include "platform/errors.h"
-#include "platform/file_io_win.h"
-#include "platform/private_folder_win.h"
-#include "platform/text.h"
-#include "platform/text_win.h"
+#include "platform/base/datetime.h"
+#include "platform/base/errors.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/text.h"
+#include "platform/base/text_win.h"
+#include "platform/system/random_win.h"
 
 #include <cstring>
 #include <vector>

@@ -2,7 +2,7 @@
 // the system's code pages for entry names.
 #pragma once
 
-#include "platform/handles_win.h"
+#include "platform/base/handles_win.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_parallel.h"
 

@@ -3,7 +3,7 @@
 // 16 bits. All numbers are little-endian. Pure code.
 #pragma once
 
-#include "platform/datetime.h"
+#include "platform/base/datetime.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "zip/zip_names.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace vantrel {
 

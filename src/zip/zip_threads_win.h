@@ -3,8 +3,8 @@
 // _beginthreadex (the product's compiler has no std::thread).
 #pragma once
 
-#include "platform/critical_section_win.h"
-#include "platform/handles_win.h"
+#include "platform/base/critical_section_win.h"
+#include "platform/base/handles_win.h"
 #include "zip/zip_parallel.h"
 
 #include <vector>

@@ -3,7 +3,7 @@
 // defined in zip_writer_win.cpp.
 #pragma once
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "zip/zip_names.h"
 
 #include <string>

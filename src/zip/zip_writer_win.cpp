@@ -1,9 +1,9 @@
 #include "zip/zip_writer.h"
 
-#include "platform/file_io_win.h"
-#include "platform/safe_paths.h"
-#include "platform/text_win.h"
-#include "platform/win.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/text_win.h"
+#include "platform/base/win.h"
+#include "platform/files/safe_paths.h"
 #include "zip/dir_search_win.h"
 #include "zip/zip_files_win.h"
 #include "zip/zip_threads_win.h"

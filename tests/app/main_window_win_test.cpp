@@ -1,5 +1,5 @@
-#include "job/geninfo_protocol.h"
 #include "app/main_window_win.h"
+#include "job/geninfo_protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/version_info.h"
+#include "platform/system/version_info.h"
 #include "support/test_support_win.h"
 
 #include <gtest/gtest.h>

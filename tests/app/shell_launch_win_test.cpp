@@ -1,7 +1,7 @@
 #include "app/shell_launch_win.h"
-#include "platform/file_io_win.h"
-#include "platform/text.h"
-#include "platform/win.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/text.h"
+#include "platform/base/win.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "collect/apple_libraries_win.h"
 
 #include "collect/log_tail_win.h"
-#include "platform/directory_win.h"
-#include "platform/file_io_win.h"
-#include "platform/folders_win.h"
-#include "platform/handles_win.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/handles_win.h"
+#include "platform/files/directory_win.h"
+#include "platform/system/folders_win.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

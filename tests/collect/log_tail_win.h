@@ -2,8 +2,8 @@
 #pragma once
 
 #include "log/log_win.h"
-#include "platform/file_io_win.h"
-#include "platform/text.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/text.h"
 #include "support/test_support_win.h"
 
 #include <string>

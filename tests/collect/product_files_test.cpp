@@ -1,6 +1,6 @@
 #include "collect/product_files.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

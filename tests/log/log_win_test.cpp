@@ -1,7 +1,7 @@
 #include "log/log_win.h"
-#include "platform/file_io_win.h"
-#include "platform/system_locale_win.h"
-#include "platform/text.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/system_locale_win.h"
+#include "platform/base/text.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

@@ -1,6 +1,6 @@
 #include "job/geninfo_protocol.h"
-#include "platform/text.h"
 #include "job/report_job_win.h"
+#include "platform/base/text.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

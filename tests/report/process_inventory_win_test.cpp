@@ -1,8 +1,8 @@
 #include "report/process_inventory_win.h"
 
-#include "platform/crc32.h"
-#include "platform/handles_win.h"
-#include "platform/text.h"
+#include "platform/base/crc32.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/text.h"
 #include "report/crash_report_sections.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"

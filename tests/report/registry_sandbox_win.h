@@ -5,8 +5,8 @@
 // the sandbox goes away.
 #pragma once
 
-#include "platform/handles_win.h"
-#include "platform/win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/win.h"
 #include "support/test_support_win.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "report/services.h"
 #include "report/services_win.h"
 
-#include "platform/handles_win.h"
-#include "platform/wow64_win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/wow64_win.h"
 #include "report/section_banner.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"

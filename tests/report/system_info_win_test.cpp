@@ -1,9 +1,10 @@
 #include "report/system_info_win.h"
 
-#include "platform/directory_win.h"
-#include "platform/file_io_win.h"
-#include "platform/handles_win.h"
-#include "platform/text.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/text.h"
+#include "platform/files/directory_win.h"
+#include "platform/files/find_entries_win.h"
 #include "support/test_support_win.h"
 
 #include <gtest/gtest.h>

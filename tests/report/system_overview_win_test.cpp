@@ -1,7 +1,7 @@
 #include "report/system_overview_win.h"
 
-#include "platform/text.h"
-#include "platform/win.h"
+#include "platform/base/text.h"
+#include "platform/base/win.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

@@ -12,7 +12,7 @@ import unittest
 
 EXE = os.environ["VANTREL_EXE"]
 SOURCE = os.environ["VANTREL_SOURCE"]
-TABLE = os.path.join(SOURCE, "src", "platform", "optional_api_win.h")
+TABLE = os.path.join(SOURCE, "src", "platform", "base", "optional_api_win.h")
 
 # DLLs the executable may import: Windows maps each from the system folder
 # whatever lies beside the program (known DLLs on Windows 2000 to 11), and the

@@ -1,6 +1,6 @@
 #include "support/test_support.h"
 
-#include "platform/text.h"
+#include "platform/base/text.h"
 
 namespace vantrel_test {
 

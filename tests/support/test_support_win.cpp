@@ -1,8 +1,9 @@
 #include "support/test_support_win.h"
 
-#include "platform/directory_win.h"
-#include "platform/handles_win.h"
-#include "platform/text.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/text.h"
+#include "platform/files/directory_win.h"
+#include "platform/files/find_entries_win.h"
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 // Helpers shared by the Windows tests that run under Wine.
 #pragma once
 
-#include "platform/handles_win.h"
-#include "platform/win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/win.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "zip/zip_archive.h"
 
-#include "platform/errors.h"
+#include "platform/base/errors.h"
 #include "support/zip_reader.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // same at every level.
 #include "zip/zip_parallel.h"
 
-#include "platform/errors.h"
+#include "platform/base/errors.h"
 #include "support/std_packer_sync.h"
 #include "support/zip_reader.h"
 

@@ -1,7 +1,7 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_deflate.h"
 
-#include "platform/crc32.h"
+#include "platform/base/crc32.h"
 #include "support/zip_reader.h"
 
 #include <gtest/gtest.h>

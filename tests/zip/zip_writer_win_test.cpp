@@ -1,9 +1,9 @@
 #include "zip/zip_writer.h"
 
-#include "platform/errors.h"
-#include "platform/file_io_win.h"
-#include "platform/handles_win.h"
-#include "platform/text.h"
+#include "platform/base/errors.h"
+#include "platform/base/file_io_win.h"
+#include "platform/base/handles_win.h"
+#include "platform/base/text.h"
 #include "support/test_support_win.h"
 #include "support/zip_reader.h"
 
