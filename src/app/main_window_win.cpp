@@ -62,6 +62,7 @@ struct TWindowState {
     HWND Progress = nullptr;
     HFONT Font = nullptr;
     HFONT LinkFont = nullptr;
+    std::wstring Target;  // where the running or last job saves the archive
 };
 TWindowState g_form;
 
@@ -108,12 +109,11 @@ std::wstring ComputeTargetFile() {
 }
 
 void Button_GenClick() {
-    FormHandle = g_form.Window;
     ::EnableWindow(g_form.Button, FALSE);
     SetScreenCursor(crHourGlass);
     ProcessMessages();
-    TargetFile = ComputeTargetFile();
-    g_job_running = TGenInfoThread::Start();
+    g_form.Target = ComputeTargetFile();
+    g_job_running = TGenInfoThread::Start(g_form.Window, g_form.Target);
     if (!g_job_running) {
         // No worker: the run fails at once, as a job would that saved nothing.
         ::SendMessageW(g_form.Window, WM_GENINFO, GENINFO_FAILED, 0);
@@ -148,10 +148,10 @@ void WMGenInfo(WPARAM code, LPARAM value) {
             break;
         case GENINFO_DONE: {
             FinishProgress();
-            TCompletionMessage message = CompletionMessageFor(TargetFile);
+            TCompletionMessage message = CompletionMessageFor(g_form.Target);
             ShowInformation(message.Text);
             if (message.OpenExplorer) {
-                std::wstring parameters = L"/select," + TargetFile;
+                std::wstring parameters = L"/select," + g_form.Target;
                 const std::wstring explorer = ExplorerPath();
                 if (!explorer.empty()) {
                     ::ShellExecuteW(nullptr, L"open", explorer.c_str(), parameters.c_str(), nullptr, SW_SHOW);

@@ -13,7 +13,6 @@
 #include "platform/files/user_data_win.h"
 #include "platform/system/folders_win.h"
 #include "platform/system/random_win.h"
-#include "platform/system/run_globals_win.h"
 
 #include <map>
 #include <memory>
@@ -113,7 +112,7 @@ public:
         DWORD open_error = ERROR_SUCCESS;
         {
             TActAsUser as_user(rights_);
-            if (rights_.BoundByUser() && !as_user.Active()) return;  // never read with more than the user's rights
+            if (!as_user.Ready()) return;  // never read with more than the user's rights
             const TUserDataFolder* root = Root(plan.Root);
             if (root == nullptr) return;
             ::SetLastError(ERROR_SUCCESS);
@@ -133,7 +132,7 @@ public:
     // Lists with the user's rights.
     void List(const std::wstring& pattern, bool folders, TStringList& list) {
         TActAsUser as_user(rights_);
-        if (rights_.BoundByUser() && !as_user.Active()) return;
+        if (!as_user.Ready()) return;
         ListEntries(pattern, folders, list);
     }
 
@@ -198,16 +197,6 @@ void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, co
 }  // namespace
 
 // A failure ends the collection; what was copied stays.
-void CollectProductFiles(const std::wstring& work_dir) {
-    ContainFailure(kStage, [&] {
-        CollectAll({InstallDir, ReportAppFrame().AppDataDir, UpdaterDir}, work_dir, UserRightsForReading());
-    });
-}
-
-void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir) {
-    ContainFailure(kStage, [&] { CollectAll(folders, work_dir, UserRightsForReading()); });
-}
-
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
     ContainFailure(kStage, [&] { CollectAll(folders, work_dir, rights); });
 }

@@ -2,8 +2,8 @@
 // databases, and the files of each per-device folder, below the working
 // folder, with the trace of every wildcard pattern in the tool's log. The
 // product's folders may belong to the user an elevated run works for: they
-// are read as TUserDataFolder reads them, with the rights of
-// UserRightsForReading; the copies are written with the run's own rights.
+// are read as TUserDataFolder reads them, with the rights the run reads the
+// user's data with; the copies are written with the run's own rights.
 #pragma once
 
 #include "collect/product_files.h"
@@ -14,15 +14,10 @@
 
 namespace vantrel {
 
-// Collects for the product's folders: InstallDir, UpdaterDir and the report
-// frame's AppDataDir. `work_dir` ends with a backslash. Never throws.
-void CollectProductFiles(const std::wstring& work_dir);
-
 // Collects every pattern of the list, then each per-device folder, with
-// file-system redirection off for the calling thread, reading with `rights`
-// (UserRightsForReading when not given). Never throws; an error ends the
+// file-system redirection off for the calling thread, reading with `rights`.
+// `work_dir` ends with a backslash. Never throws; an error ends the
 // collection, leaving the later patterns out.
-void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir);
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights);
 
 // Appends the full path of every file (not folder, not link) matching

@@ -9,7 +9,7 @@ constexpr unsigned WM_GENINFO = 0x501;
 enum TGenInfoCode : unsigned {
     GENINFO_START = 0,   // lParam: maximum of the progress bar
     GENINFO_STEP = 1,    // lParam: new position
-    GENINFO_DONE = 2,    // the archive was saved at TargetFile
+    GENINFO_DONE = 2,    // the archive was saved at the run's target
     GENINFO_FAILED = 3,  // it was not
 };
 

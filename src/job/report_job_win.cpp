@@ -1,60 +1,34 @@
 #include "job/report_job_win.h"
 
-#include "collect/apple_libraries_win.h"
-#include "collect/product_files_win.h"
 #include "job/geninfo_protocol.h"
 #include "platform/base/contain_win.h"
-#include "platform/base/datetime.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
 #include "platform/base/handles_win.h"
-#include "platform/base/system_locale_win.h"
 #include "platform/base/text_win.h"
 #include "platform/base/wow64_win.h"
 #include "platform/files/directory_win.h"
 #include "platform/files/links_win.h"
 #include "platform/files/nt_files_win.h"
-#include "platform/files/private_folder_win.h"
 #include "platform/files/safe_paths.h"
-#include "platform/system/elevation_win.h"
 #include "platform/system/folders_win.h"
 #include "platform/system/impersonation_win.h"
 #include "platform/system/random_win.h"
 #include "platform/system/registry_win.h"
-#include "platform/system/version_info.h"
-#include "report/autoruns.h"
-#include "report/installed_files.h"
-#include "report/process_inventory_win.h"
-#include "report/services.h"
-#include "report/system_info_win.h"
-#include "report/system_overview_win.h"
-#include "zip/zip_writer.h"
 
 #include <process.h>
 
-#include <vector>
+#include <utility>
 
 namespace vantrel {
 
 namespace {
 
 const wchar_t kUpdaterKey[] = L"SOFTWARE\\Vantrel\\Vantrel Updater";
-const wchar_t kReportName[] = L"Vantrel_Debug_Info.txt";
-const wchar_t kArchiveName[] = L"Vantrelt_Debug_Info.zip";
-const wchar_t kWorkDirName[] = L"GetInfoDir\\";
 
-void SendGenInfo(unsigned code, LPARAM value) {
-    ::SendMessageW(FormHandle, WM_GENINFO, static_cast<WPARAM>(code), value);
+void SendGenInfo(const TRunContext& run, unsigned code, LPARAM value) {
+    if (run.Window != nullptr) ::SendMessageW(run.Window, WM_GENINFO, static_cast<WPARAM>(code), value);
 }
-
-// One run's progress counter.
-class TProgress {
-public:
-    void Step() { SendGenInfo(GENINFO_STEP, ++count_); }
-
-private:
-    LPARAM count_ = 0;
-};
 
 bool IsProgramFolder(const std::wstring& folder) {
     return UpperCaseText(IncludeTrailingBackslash(FullPath(folder))) == UpperCaseText(GetModuleDir());
@@ -92,77 +66,74 @@ ScopedFileHandle OpenTargetFolder(const std::wstring& folder, bool refuse_link) 
     return handle;
 }
 
-// Calls a stage of the run (when it is set), noting its name in `current`
-// first, so that a failure that ends the run can name it.
-template <typename Stage, typename... Args>
-void CallStage(const wchar_t*& current, const wchar_t* name, const Stage& stage, Args&&... args) {
-    current = name;
-    if (stage) stage(std::forward<Args>(args)...);
+bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool with_user_rights) {
+    ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const std::wstring folder = ExtractFilePath(target);
+    const std::wstring name = ExtractFileName(target);
+    if (!source || folder.empty() || name.empty()) return false;
+    ScopedFileHandle target_folder = OpenTargetFolder(folder, !with_user_rights);
+    return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
 }
 
-// Removes the working folder when the run leaves its scope, whether the run
-// finished or an exception ended it.
+// Ends the capture and removes the working folder when the run leaves its
+// scope, whether the run finished or ended early: the command and what it
+// started are ended, and its raw output removed, before the folder goes.
 class TWorkDirCleanup {
 public:
-    explicit TWorkDirCleanup(const std::wstring& work_dir) : work_dir_(work_dir) {}
-    ~TWorkDirCleanup() { DeleteDirTree(work_dir_); }
+    explicit TWorkDirCleanup(TRunContext& run) : run_(run) {}
+    ~TWorkDirCleanup() {
+        run_.SystemInfo.reset();
+        DeleteDirTree(run_.WorkDir);
+    }
     TWorkDirCleanup(const TWorkDirCleanup&) = delete;
     TWorkDirCleanup& operator=(const TWorkDirCleanup&) = delete;
 
 private:
-    std::wstring work_dir_;
+    TRunContext& run_;
 };
 
-// Everything of a run from the report's header to the packed archive; an
-// exception leaves at once, `current` naming the stage it left.
-void BuildAndPack(const TReportStages& stages, const TRunArea& area, const std::wstring& work_dir, TStringList& lines,
-                  std::wstring& archive, const wchar_t*& current) {
-    TProgress progress;
-    current = L"version line";
-    lines.push_back(L"Version:" + GetFileInfoItem(GetModulePath(), 3, L"Unknown"));
-    // Only the date line is lost when it fails.
-    ContainFailure(L"date line", [&] { lines.push_back(L"Date:" + FormatReportDateTime(LocalNow(), UserLocale())); });
+// While alive, the run's stages read the user's data with the rights the
+// stage's row names.
+class TStageRights {
+public:
+    TStageRights(TRunContext& run, TRightsUsed rights) : run_(run) {
+        run_.ReadAsUser(rights == TRightsUsed::UsersData);
+    }
+    ~TStageRights() { run_.ReadAsUser(false); }
+    TStageRights(const TStageRights&) = delete;
+    TStageRights& operator=(const TStageRights&) = delete;
 
-    CallStage(current, L"system overview", stages.AddSystemOverview, lines);
-    progress.Step();
-    CallStage(current, L"processes", stages.AddProcesses, lines);
-    progress.Step();
-    CallStage(current, L"services", stages.AddServices, lines);
-    progress.Step();
-    // The command runs while the stages below work. Whatever ends the run
-    // before its collection, the capture ends the command and what it
-    // started and removes its raw output when it goes, before the working
-    // folder is removed.
-    std::unique_ptr<TSystemInfoCapture> system_info;
-    current = L"system information start";
-    if (stages.StartSystemInfo) system_info = stages.StartSystemInfo(work_dir);
-    // The autoruns section is dropped when it fails; the report goes on.
-    ContainFailure(L"autoruns", [&] {
-        if (stages.BuildAutoruns) {
-            TStringList autoruns = stages.BuildAutoruns();
-            lines.insert(lines.end(), autoruns.begin(), autoruns.end());
-        }
-    });
-    CallStage(current, L"install folder", stages.LoadInstallDir);
-    CallStage(current, L"installed files", stages.AddInstalledFiles, lines, InstallDir, true);
-    progress.Step();
+private:
+    TRunContext& run_;
+};
 
-    current = L"report file";
-    SaveBytesToFile(work_dir + kReportName, EncodeUtf16LinesFile(lines));
+// Runs one row under its failure policy, the one place that policy lives: a
+// failure leaves its one line in the log; a contained one also takes back
+// the lines the stage appended. False when the failure ends the run.
+bool RunStage(const TStage& stage, TRunContext& run, TStringList& lines) {
+    if (!stage.Run) return true;
+    const TStageRights rights(run, stage.Rights);
+    const std::size_t kept = lines.size();
+    try {
+        stage.Run(run, lines);
+        return true;
+    } catch (...) {
+        RecordCurrentFailure(stage.Name);
+    }
+    if (stage.OnFailure == TOnFailure::EndsRun) return false;
+    lines.resize(kept);
+    return true;
+}
 
-    CallStage(current, L"Apple libraries", stages.CaptureAppleLibraries, work_dir);
-    CallStage(current, L"system information", stages.SaveSystemInfo, work_dir, system_info.get());
-    system_info.reset();
-    progress.Step();
-    CallStage(current, L"product files", stages.CollectProductFiles, work_dir);
-    progress.Step();
-
-    // The archive is created new in this run's own area: no earlier file can
-    // be there, and nothing but this run's archive is ever copied.
-    current = L"archive path";
-    archive = area.ArchivePath();
-    CallStage(current, L"archive", stages.ZipFolder, work_dir, archive);
-    progress.Step();
+// Every row in order, a progress step after each stepping row that returned
+// normally; the first failure that ends the run ends the walk.
+void RunStages(const TReportStages& stages, TRunContext& run, TStringList& lines) {
+    LPARAM step = 0;
+    for (const TStage& stage : stages) {
+        if (!RunStage(stage, run, lines)) return;
+        if (stage.Steps) SendGenInfo(run, GENINFO_STEP, ++step);
+    }
 }
 
 // The registry text at HKLM\key\name in the default view of this process;
@@ -188,87 +159,45 @@ std::wstring GetUpdaterPath() {
     return path;
 }
 
-TRunArea::TRunArea(const TWorkAreaPlaces& places) {
-    for (const TWorkAreaCandidate& candidate : WorkAreaCandidates(places)) {
-        try {
-            folder_.reset(new TPrivateFolder(candidate.Parent, kWorkAreaPrefix, candidate.AdministratorsOnly));
-            return;
-        } catch (const EToolError&) {
-            // The next place is tried.
-        }
-    }
-}
-
-std::wstring TRunArea::Path() const { return folder_ ? folder_->Path() : std::wstring(); }
-
-std::wstring TRunArea::WorkDir() const { return folder_ ? folder_->Path() + kWorkDirName : std::wstring(); }
-
-std::wstring TRunArea::ArchivePath() const { return folder_ ? folder_->Path() + kArchiveName : std::wstring(); }
-
-bool TRunArea::Remove() { return !folder_ || folder_->Remove(); }
-
-TWorkAreaPlaces SystemWorkAreaPlaces() {
-    TWorkAreaPlaces places;
-    places.Elevated = IsRunElevated();
-    const std::wstring windows = GetSharedWindowsDir();
-    if (!windows.empty()) places.WindowsTemp = windows + L"\\Temp";
-    places.UserTemp = GetTempDir();
-    places.ProgramDir = GetModuleDir();
-    return places;
-}
-
-std::wstring GenInfo(const TReportStages& stages, const TRunArea& area) {
-    std::wstring archive;
+std::wstring GenInfo(const TReportStages& stages, TRunContext& run, const TRunArea& area) {
     const wchar_t* current = L"updater folder";
     try {
-        UpdaterDir = ExtractFilePath(GetUpdaterPath());
-        SendGenInfo(GENINFO_START, kGenInfoProgressMax);
-        CallStage(current, L"WOW64 functions", stages.LoadWow64Functions);
+        run.UpdaterDir = ExtractFilePath(GetUpdaterPath());
+        SendGenInfo(run, GENINFO_START, kGenInfoProgressMax);
+        current = L"WOW64 functions";
+        LoadWow64Functions();
 
         // The working folder is made new in the run's own area; without an
         // area the run ends here.
         current = L"working folder";
-        const std::wstring work_dir = area.WorkDir();
-        if (work_dir.empty()) {
+        run.AreaDir = area.Path();
+        run.WorkDir = area.WorkDir();
+        if (run.WorkDir.empty()) {
             RecordFailure(current, L"No working area");
-            return archive;
+            return run.ArchivePath;
         }
-        if (!::CreateDirectoryW(work_dir.c_str(), nullptr)) {
+        if (!::CreateDirectoryW(run.WorkDir.c_str(), nullptr)) {
             RecordFailure(current, L"Cannot create the working folder", ::GetLastError());
-            return archive;
+            return run.ArchivePath;
         }
-        const TWorkDirCleanup cleanup(work_dir);
+        const TWorkDirCleanup cleanup(run);
         TStringList lines;
-        BuildAndPack(stages, area, work_dir, lines, archive, current);
+        RunStages(stages, run, lines);
     } catch (...) {
         // The run ends here; the window hears of it through the archive's
         // absence.
         RecordCurrentFailure(current);
     }
-    return archive;
+    return run.ArchivePath;
 }
 
-namespace {
-
-bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool with_user_rights) {
-    ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    const std::wstring folder = ExtractFilePath(target);
-    const std::wstring name = ExtractFileName(target);
-    if (!source || folder.empty() || name.empty()) return false;
-    ScopedFileHandle target_folder = OpenTargetFolder(folder, !with_user_rights);
-    return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
-}
-
-}  // namespace
-
-bool SaveToTarget(const std::wstring& archive, const std::wstring& target) {
+bool SaveToTarget(const std::wstring& archive, const std::wstring& target, const TUserRights& user) {
     try {
         // The tool's own folder is written with the tool's own rights (the
         // user may not be allowed to write it); every other target, the
         // user's desktop, with the user's where they can be had.
         if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(archive, target, false);
-        TSessionUserImpersonation as_user;
+        TActAsUser as_user(user);
         return CopyToTarget(archive, target, as_user.Active());
     } catch (const EToolError&) {
         RecordCurrentFailure(L"copy to the target");
@@ -285,22 +214,26 @@ bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& 
     }
 }
 
-void RunReportAndNotify(const TReportStages& stages) { RunReportAndNotify(stages, SystemWorkAreaPlaces()); }
-
-void RunReportAndNotify(const TReportStages& stages, const TWorkAreaPlaces& places) {
+void RunReportAndNotify(const TReportStages& stages, TRunContext& run, const TWorkAreaPlaces& places) {
     bool saved = false;
     {
         TRunArea area(places);
-        const std::wstring archive = GenInfo(stages, area);
-        saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, TargetFile);
+        const std::wstring archive = GenInfo(stages, run, area);
+        saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, run.Target, run.Rights().User);
         // The area, the archive in it included, goes before the window hears
         // of the end: after GENINFO_DONE the process ends at once.
     }
-    SendGenInfo(saved ? GENINFO_DONE : GENINFO_FAILED, 0);
+    SendGenInfo(run, saved ? GENINFO_DONE : GENINFO_FAILED, 0);
 }
 
-bool TGenInfoThread::Start() {
-    auto* thread = new TGenInfoThread();
+void RunReportAndNotify(HWND window, const std::wstring& target) {
+    TRunContext run(window, target, TRunRights::OfThisProcess());
+    run.AppDataDir = ReportAppFrame().AppDataDir;
+    RunReportAndNotify(DefaultReportStages(), run, SystemWorkAreaPlaces());
+}
+
+bool TGenInfoThread::Start(HWND window, const std::wstring& target) {
+    auto* thread = new TGenInfoThread(window, target);
     uintptr_t handle = ::_beginthreadex(nullptr, 0, GenInfoThreadProc, thread, 0, nullptr);
     if (handle == 0) {
         delete thread;
@@ -310,27 +243,6 @@ bool TGenInfoThread::Start() {
     return true;
 }
 
-void TGenInfoThread::Execute() { RunReportAndNotify(DefaultReportStages()); }
-
-TReportStages DefaultReportStages() {
-    TReportStages stages;
-    stages.LoadWow64Functions = LoadWow64Functions;
-    stages.AddSystemOverview = AddSystemOverview;
-    stages.AddProcesses = AddProcesses;
-    stages.AddServices = AddServices;
-    stages.BuildAutoruns = []() { return BuildAutoruns(); };
-    stages.LoadInstallDir = LoadInstallDir;
-    stages.AddInstalledFiles = [](TStringList& lines, const std::wstring& folder, bool banner) {
-        AddInstalledFiles(lines, folder, banner);
-    };
-    stages.CaptureAppleLibraries = [](const std::wstring& work_dir) { CaptureAppleLibraries(work_dir); };
-    stages.StartSystemInfo = [](const std::wstring& work_dir) { return StartSystemInfo(work_dir); };
-    stages.SaveSystemInfo = [](const std::wstring& work_dir, TSystemInfoCapture* started) {
-        SaveSystemInfo(work_dir, started);
-    };
-    stages.CollectProductFiles = [](const std::wstring& work_dir) { CollectProductFiles(work_dir); };
-    stages.ZipFolder = ZipFolder;
-    return stages;
-}
+void TGenInfoThread::Execute() { RunReportAndNotify(window_, target_); }
 
 }  // namespace vantrel

@@ -4,6 +4,10 @@ namespace vantrel {
 
 const wchar_t kWorkAreaPrefix[] = L"GetInfoDir.";
 
+std::wstring WorkDirIn(const std::wstring& area) { return area.empty() ? area : area + L"GetInfoDir\\"; }
+
+std::wstring ArchivePathIn(const std::wstring& area) { return area.empty() ? area : area + L"Vantrelt_Debug_Info.zip"; }
+
 std::vector<TWorkAreaCandidate> WorkAreaCandidates(const TWorkAreaPlaces& places) {
     std::vector<TWorkAreaCandidate> candidates;
     if (places.Elevated) {

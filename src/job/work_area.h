@@ -34,4 +34,10 @@ std::vector<TWorkAreaCandidate> WorkAreaCandidates(const TWorkAreaPlaces& places
 // hexadecimal digits.
 extern const wchar_t kWorkAreaPrefix[];
 
+// The working folder WorkDir in the area `area` (a folder with a trailing
+// backslash): its "GetInfoDir\"; empty for an empty area.
+std::wstring WorkDirIn(const std::wstring& area);
+// The archive "Vantrelt_Debug_Info.zip" in the area; empty for an empty area.
+std::wstring ArchivePathIn(const std::wstring& area);
+
 }  // namespace vantrel

@@ -1,8 +1,6 @@
-// The autoruns section of the text report: the Startup folders and the
-// registry launch points, group by group. The launch-group table, the text
-// rules and the assembly of the groups are pure code (autoruns.cpp); the
-// readers that look at the registry, the folders and shortcut files are in
-// autoruns_win.cpp (autoruns_win.h).
+// The autoruns section's facts and formatting: the launch-group table, the
+// text rules and the assembly of the groups. Pure code; the readers that look
+// at the registry, the folders and shortcut files are in autoruns_win.h.
 #pragma once
 
 #include "platform/base/text.h"
@@ -96,13 +94,5 @@ bool IsShortcutFile(const std::wstring& path);
 // The line of a resolved shortcut: the target in double quotes, one space,
 // the arguments.
 std::wstring ShellLinkLine(const std::wstring& target, const std::wstring& arguments);
-
-// The autoruns section of this machine, read with the folders and WOW64 state
-// of the running process. Errors (a registry value that is not text, a
-// shortcut object that cannot be made) pass to the caller.
-TStringList BuildAutoruns();
-
-// The section for the given folders and WOW64 state.
-TStringList BuildAutoruns(const TAutorunsContext& context);
 
 }  // namespace vantrel

@@ -40,4 +40,12 @@ std::wstring ResolveShellLink(const std::wstring& link_file);
 // object's Startup, Windows and system folders, the all-users Startup folder.
 TAutorunsContext CurrentAutorunsContext();
 
+// The autoruns section of this machine, read with the folders and WOW64 state
+// of the running process. Errors (a registry value that is not text, a
+// shortcut object that cannot be made) pass to the caller.
+TStringList BuildAutoruns();
+
+// The section for the given folders and WOW64 state.
+TStringList BuildAutoruns(const TAutorunsContext& context);
+
 }  // namespace vantrel

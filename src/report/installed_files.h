@@ -1,8 +1,6 @@
-// The installed-files inventory: the product's install folder from its
-// uninstall entry, and one line per file below it with version, MD5 digest
-// and last-write time. The line format, the exclusion rules and the folder
-// walk rules are pure code (installed_files.cpp); the functions that touch the
-// registry and the disk are in installed_files_win.cpp.
+// The installed-files inventory's facts and formatting: the line format,
+// the exclusion rules and the install folder's rule. Pure code; reading the
+// registry and the disk is in installed_files_win.h.
 #pragma once
 
 #include "platform/base/datetime.h"
@@ -30,28 +28,5 @@ std::wstring RelativeToFolder(const std::wstring& path, const std::wstring& fold
 // The install folder with a trailing backslash: `install_location` when not
 // empty, else the folder of `module_path`.
 std::wstring InstallDirFrom(const std::wstring& install_location, const std::wstring& module_path);
-
-// The file's last-write time in local time, or the zero date-time when its
-// attributes cannot be read.
-TDateTimeParts FileLastWriteTime(const std::wstring& file_name);
-
-// Sets InstallDir from the uninstall entry's "InstallLocation" (32-bit view),
-// else the tool's own folder, with a trailing backslash. A value that is
-// not text raises the registry error, which passes to the caller.
-void LoadInstallDir();
-
-// Appends the inventory of `folder` to `lines`, opened by the banner when
-// `banner` is set: nothing when the folder is missing or holds no file.
-// Files in its "iTunes.Resources" subfolder are left out. Never throws: an
-// error ends the inventory with the lines made so far.
-void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner);
-
-class TUserRights;
-// AddInstalledFiles reading with `rights` (the form above uses
-// UserRightsForReading). The folder is read as TUserDataFolder reads it: a
-// file below it that is reached through a link, or (without the user's
-// rights) has more than one name, is not listed; names keep trailing dots
-// and spaces, so every listed file gets its own digest.
-void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner, const TUserRights& rights);
 
 }  // namespace vantrel

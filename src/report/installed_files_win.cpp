@@ -1,4 +1,4 @@
-#include "report/installed_files.h"
+#include "report/installed_files_win.h"
 
 #include "platform/base/contain_win.h"
 #include "platform/base/file_io_win.h"
@@ -9,7 +9,6 @@
 #include "platform/files/safe_paths.h"
 #include "platform/files/user_data_win.h"
 #include "platform/system/registry_win.h"
-#include "platform/system/run_globals_win.h"
 #include "platform/system/version_info.h"
 #include "report/section_banner.h"
 
@@ -39,8 +38,7 @@ TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
     return LocalDateTime(data.ftLastWriteTime);
 }
 
-void LoadInstallDir() {
-    InstallDir.clear();
+std::wstring LoadInstallDir() {
     std::wstring location;
     {
         TRegistry registry;
@@ -50,11 +48,7 @@ void LoadInstallDir() {
             location = registry.ReadText(kInstallLocation);
         }
     }
-    InstallDir = InstallDirFrom(location, GetModulePath());
-}
-
-void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner) {
-    AddInstalledFiles(lines, folder, banner, UserRightsForReading());
+    return InstallDirFrom(location, GetModulePath());
 }
 
 void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool banner, const TUserRights& rights) {
@@ -62,7 +56,7 @@ void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool bann
     ContainFailure(L"installed files", [&] {
         // Everything here only reads, so all of it runs with the user's rights.
         TActAsUser as_user(rights);
-        if (rights.BoundByUser() && !as_user.Active()) return;
+        if (!as_user.Ready()) return;
         if (folder.empty() || !DirectoryExists(folder)) return;
         const TUserDataFolder install(folder, rights);
         if (!install.Valid()) return;

@@ -8,7 +8,7 @@
 #include "platform/base/text_win.h"
 #include "platform/system/registry_win.h"
 #include "platform/system/version_block_win.h"
-#include "report/crash_report_sections.h"
+#include "report/crash_reporter_registry.h"
 #include "report/process_records.h"
 #include "report/section_banner.h"
 

@@ -1,7 +1,6 @@
-// The services section of the text report: one line per service and driver
-// the service control manager knows. The line format and the image-path
-// rules are pure code (services.cpp); AddServices, GetServiceConfig and
-// GetImageVersionText call the system (services_win.cpp).
+// The services section's facts and formatting: one line per service and
+// driver the service control manager knows, and the image-path rules. Pure
+// code; gathering from the service control manager is in services_win.h.
 #pragma once
 
 #include "platform/base/text.h"
@@ -39,19 +38,5 @@ std::wstring StripNtPathPrefix(const std::wstring& path);
 // replaced by "%SystemRoot%\"; one starting with "System32\" or "SysWOW64\"
 // gets "%SystemRoot%\" in front; any other path is returned unchanged.
 std::wstring SystemRootImagePath(const std::wstring& path);
-
-// Appends the section to `lines`: the banner and one line per service, in
-// the order the service control manager returns them. Nothing at all when
-// the manager cannot be opened or enumerated. Never throws.
-void AddServices(TStringList& lines);
-
-// The start type and image path of the named service. The path is emptied
-// first; false, with the start type untouched, when the configuration
-// cannot be read.
-bool GetServiceConfig(const std::wstring& service_name, std::int32_t& start_type, std::wstring& image_path);
-
-// "Ver:" and the file version of the image named by `image_path` when a file
-// is found for it (file-system redirection off for the check), else empty.
-std::wstring GetImageVersionText(const std::wstring& image_path);
 
 }  // namespace vantrel

@@ -1,7 +1,6 @@
-#include "platform/base/contain_win.h"
-#include "report/services.h"
 #include "report/services_win.h"
 
+#include "platform/base/contain_win.h"
 #include "platform/base/file_io_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/wow64_win.h"

@@ -1,7 +1,10 @@
-// The service enumeration of the services section, open to tests.
+// The services section gathered: the service enumeration (open to tests),
+// each service's configuration and image version, and the section itself.
 #pragma once
 
+#include "platform/base/text.h"
 #include "platform/base/win.h"
+#include "report/services.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,5 +41,19 @@ bool EnumerateServices(const TEnumServicesCall& call, std::vector<TServiceEntry>
 
 // EnumerateServices over the service control manager `manager`.
 bool EnumerateServices(SC_HANDLE manager, std::vector<TServiceEntry>& entries);
+
+// Appends the section to `lines`: the banner and one line per service, in
+// the order the service control manager returns them. Nothing at all when
+// the manager cannot be opened or enumerated. Never throws.
+void AddServices(TStringList& lines);
+
+// The start type and image path of the named service. The path is emptied
+// first; false, with the start type untouched, when the configuration
+// cannot be read.
+bool GetServiceConfig(const std::wstring& service_name, std::int32_t& start_type, std::wstring& image_path);
+
+// "Ver:" and the file version of the image named by `image_path` when a file
+// is found for it (file-system redirection off for the check), else empty.
+std::wstring GetImageVersionText(const std::wstring& image_path);
 
 }  // namespace vantrel

@@ -165,7 +165,7 @@ TEST_F(ProductFiles, SeededProductGivesThePredictedCopiesAndTrace) {
         SCOPED_TRACE(updater ? "updater registered" : "no updater registered");
         RemoveTree(Work());
         LogTail log;
-        CollectProductFiles(Folders(updater), Work());
+        CollectProductFiles(Folders(updater), Work(), TRunRights::OfThisProcess().User);
         ExpectCopies(ExpectedCopies(updater));
         EXPECT_EQ(log.NewLines(), ExpectedLog());
         EXPECT_EQ(DirectoryExists(Work() + L"Updater"), updater);
@@ -184,7 +184,7 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
         vantrel_test::LockerProcess second(Root(locked[1]));
         ASSERT_TRUE(first.Holding());
         ASSERT_TRUE(second.Holding());
-        CollectProductFiles(Folders(true), Work());
+        CollectProductFiles(Folders(true), Work(), TRunRights::OfThisProcess().User);
     }
 
     std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
@@ -219,7 +219,7 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
 TEST_F(ProductFiles, MissingProductFoldersCopyNothingAndTraceEmptyMatches) {
     const TProductFolders folders = {Root(L"nowhere\\"), Root(L"no roaming"), std::wstring()};
     LogTail log;
-    CollectProductFiles(folders, Work());
+    CollectProductFiles(folders, Work(), TRunRights::OfThisProcess().User);
     EXPECT_FALSE(DirectoryExists(Work()));
     const std::vector<std::wstring> expected = {
         Root(L"nowhere\\Aerovell\\logs\\*.log"),      L"0", Root(L"no roaming\\Vantrel\\VNT\\DataBase\\*.*"), L"0",
@@ -402,7 +402,7 @@ TEST(ProductFilesRedirection, NativeFoldersAreReadWithRedirectionOff) {
     WriteFileBytes(wow64 + L"Vantrel.log", "wow64");
     TempFolder work(L"redirect");
 
-    CollectProductFiles(TProductFolders{native, L"", L""}, work.Path());
+    CollectProductFiles(TProductFolders{native, L"", L""}, work.Path(), TRunRights::OfThisProcess().User);
 
     EXPECT_EQ(ReadFileBytes(work.Path() + L"AppPath\\Vantrel.log"), "native");
     EXPECT_EQ(ReadFileBytes(native + L"Vantrel.log"), "wow64");  // redirection is back on

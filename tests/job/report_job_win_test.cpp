@@ -69,13 +69,11 @@ protected:
         saved_temp_ = Environment(L"TEMP");
         ::SetEnvironmentVariableW(L"TMP", temp_.Path().c_str());
         ::SetEnvironmentVariableW(L"TEMP", temp_.Path().c_str());
-        FormHandle = recorder_.Handle();
-        TargetFile = target_.Path() + L"Vantrel_Debug_Info.zip";
+        target_file_ = target_.Path() + L"Vantrel_Debug_Info.zip";
         places_.Elevated = false;
         places_.UserTemp = temp_.Path();
     }
     void TearDown() override {
-        FormHandle = nullptr;
         ::SetEnvironmentVariableW(L"TMP", saved_tmp_.c_str());
         ::SetEnvironmentVariableW(L"TEMP", saved_temp_.c_str());
     }
@@ -85,53 +83,57 @@ protected:
         return buffer;
     }
 
-    void Run(const TReportStages& stages) { RunReportAndNotify(stages, places_); }
+    // A run of this process's rights that reports to the recorder and saves
+    // at the target.
+    void Run(const TReportStages& stages) {
+        TRunContext run(recorder_.Handle(), target_file_, TRunRights::OfThisProcess());
+        RunReportAndNotify(stages, run, places_);
+    }
+
+    static void Set(TReportStages& stages, const wchar_t* name, TStageFn function) {
+        StageFunction(stages, name) = std::move(function);
+    }
 
     // Stages that each leave a trace, and a packer that writes a stand-in
     // archive holding the text report; the working folder and archive path
     // the job handed over are kept.
     TReportStages RecordingStages() {
-        TReportStages stages;
-        stages.AddSystemOverview = [this](TStringList& lines) { Trace(L"overview", lines); };
-        stages.AddProcesses = [this](TStringList& lines) { Trace(L"processes", lines); };
-        stages.AddServices = [this](TStringList& lines) { Trace(L"services", lines); };
-        stages.StartSystemInfo = [this](const std::wstring& work) {
+        TReportStages stages = JobOwnStages();
+        Set(stages, L"system overview", [this](TRunContext&, TStringList& lines) { Trace(L"overview", lines); });
+        Set(stages, L"processes", [this](TRunContext&, TStringList& lines) { Trace(L"processes", lines); });
+        Set(stages, L"services", [this](TRunContext&, TStringList& lines) { Trace(L"services", lines); });
+        Set(stages, L"system information start", [this](TRunContext& run, TStringList&) {
             calls_.push_back(L"start systeminfo");
-            work_dir_ = work;
+            work_dir_ = run.WorkDir;
             // An empty raw path: a capture that runs nothing.
-            std::unique_ptr<TSystemInfoCapture> capture(new TSystemInfoCapture(L"", 0));
-            started_ = capture.get();
-            return capture;
-        };
-        stages.BuildAutoruns = [this]() {
+            run.SystemInfo.reset(new TSystemInfoCapture(L"", 0));
+            started_ = run.SystemInfo.get();
+        });
+        Set(stages, L"autoruns", [this](TRunContext&, TStringList& lines) {
             calls_.push_back(L"autoruns");
-            return TStringList{L"autoruns line"};
-        };
-        stages.LoadInstallDir = [this]() { calls_.push_back(L"installdir"); };
-        stages.AddInstalledFiles = [this](TStringList& lines, const std::wstring&, bool banner) {
-            EXPECT_TRUE(banner);
-            Trace(L"installed", lines);
-        };
-        stages.CaptureAppleLibraries = [this](const std::wstring& work) {
-            EXPECT_EQ(work, work_dir_);
+            lines.push_back(L"autoruns line");
+        });
+        Set(stages, L"install folder", [this](TRunContext&, TStringList&) { calls_.push_back(L"installdir"); });
+        Set(stages, L"installed files", [this](TRunContext&, TStringList& lines) { Trace(L"installed", lines); });
+        Set(stages, L"Apple libraries", [this](TRunContext& run, TStringList&) {
+            EXPECT_EQ(run.WorkDir, work_dir_);
             calls_.push_back(L"apple");
-        };
-        stages.SaveSystemInfo = [this](const std::wstring& work, TSystemInfoCapture* started) {
-            EXPECT_EQ(work, work_dir_);
-            EXPECT_EQ(started, started_);  // what the start gave, still alive
+        });
+        Set(stages, L"system information", [this](TRunContext& run, TStringList&) {
+            EXPECT_EQ(run.WorkDir, work_dir_);
+            EXPECT_EQ(run.SystemInfo.get(), started_);  // what the start gave, still alive
             calls_.push_back(L"systeminfo");
-        };
-        stages.CollectProductFiles = [this](const std::wstring& work) {
-            EXPECT_EQ(work, work_dir_);
+        });
+        Set(stages, L"product files", [this](TRunContext& run, TStringList&) {
+            EXPECT_EQ(run.WorkDir, work_dir_);
             calls_.push_back(L"products");
-        };
-        stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
+        });
+        Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
             calls_.push_back(L"zip");
-            archive_ = archive;
-            archive_bytes_ = ReadFileBytes(work + L"Vantrel_Debug_Info.txt");
-            WriteFileBytes(archive, archive_bytes_);
-            return 1;
-        };
+            archive_ = run.ArchivePath;
+            archive_bytes_ = ReadFileBytes(run.WorkDir + L"Vantrel_Debug_Info.txt");
+            WriteFileBytes(run.ArchivePath, archive_bytes_);
+        });
         return stages;
     }
 
@@ -167,6 +169,7 @@ protected:
     std::string archive_bytes_;
     std::wstring saved_tmp_;
     std::wstring saved_temp_;
+    std::wstring target_file_;
 };
 
 TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
@@ -191,7 +194,7 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
     EXPECT_EQ(vantrel_test::TreeOf(temp_.Path()), std::vector<std::wstring>{});
 
     // The target is a byte copy of the archive.
-    std::string report = ReadFileBytes(TargetFile);
+    std::string report = ReadFileBytes(target_file_);
     EXPECT_EQ(report, archive_bytes_);
     ExpectOnlyTheTarget();
     ASSERT_GE(report.size(), 2u);
@@ -210,10 +213,10 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
 
 TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
     TReportStages stages = RecordingStages();
-    stages.AddProcesses = [this](TStringList&) {
+    Set(stages, L"processes", [this](TRunContext&, TStringList&) {
         calls_.push_back(L"processes");
         throw EToolError("process query failed");
-    };
+    });
     LogTail log;
 
     Run(stages);
@@ -222,29 +225,28 @@ TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
     EXPECT_EQ(recorder_.Messages, Steps({1}, GENINFO_FAILED));
     EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes"}));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
-    EXPECT_FALSE(FileExists(TargetFile));
+    EXPECT_FALSE(FileExists(target_file_));
 }
 
 // The capture started early is ended and its raw output removed when a later
 // stage ends the run; the capture itself is not reached.
 TEST_F(ReportJob, AFailureAfterTheCaptureStartedEndsItAndLeavesNothing) {
     TReportStages stages = RecordingStages();
-    stages.StartSystemInfo = [this](const std::wstring& work) {
+    Set(stages, L"system information start", [this](TRunContext& run, TStringList&) {
         calls_.push_back(L"start systeminfo");
-        work_dir_ = work;
-        std::unique_ptr<TSystemInfoCapture> capture = StartSystemInfo(work, 60000);
-        started_ = capture.get();
-        return capture;
-    };
+        work_dir_ = run.WorkDir;
+        run.SystemInfo = StartSystemInfo(run.WorkDir, 60000);
+        started_ = run.SystemInfo.get();
+    });
     bool raw_seen = false;
-    stages.AddInstalledFiles = [&](TStringList&, const std::wstring&, bool) {
+    Set(stages, L"installed files", [&](TRunContext&, TStringList&) {
         calls_.push_back(L"installed");
         EXPECT_TRUE(started_->Running());
         for (const std::wstring& name : vantrel_test::TreeOf(work_dir_)) {
             raw_seen = raw_seen || StartsWith(name, L"SystemInfo_");
         }
         throw EToolError("install folder unreadable");
-    };
+    });
 
     Run(stages);
 
@@ -253,19 +255,19 @@ TEST_F(ReportJob, AFailureAfterTheCaptureStartedEndsItAndLeavesNothing) {
     EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes", L"services", L"start systeminfo",
                                                  L"autoruns", L"installdir", L"installed"}));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
-    EXPECT_FALSE(FileExists(TargetFile));
+    EXPECT_FALSE(FileExists(target_file_));
 }
 
 TEST_F(ReportJob, FailedPackingLeavesNoTarget) {
     TReportStages stages = RecordingStages();
-    stages.ZipFolder = [](const std::wstring&, const std::wstring&) -> int {
-        throw EToolError("Not enough room to write archive", ERROR_DISK_FULL);
-    };
+    Set(stages, L"archive",
+        [](TRunContext&, TStringList&) { throw EToolError("Not enough room to write archive", ERROR_DISK_FULL); });
     LogTail log;
     {
         TRunArea area(places_);
         ASSERT_TRUE(area.Ready());
-        EXPECT_EQ(GenInfo(stages, area), area.ArchivePath());  // the path was known before packing failed
+        TRunContext run(recorder_.Handle(), target_file_, TRunRights());
+        EXPECT_EQ(GenInfo(stages, run, area), area.ArchivePath());  // the path was known before packing failed
         EXPECT_FALSE(DirectoryExists(area.WorkDir()));
     }
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6}, GENINFO_START));
@@ -279,14 +281,17 @@ TEST_F(ReportJob, FailedPackingLeavesNoTarget) {
 
 TEST_F(ReportJob, AFailingAutorunsSectionIsSkippedAlone) {
     TReportStages stages = RecordingStages();
-    stages.BuildAutoruns = []() -> TStringList { throw EToolError("Invalid data type for 'x'"); };
+    Set(stages, L"autoruns", [](TRunContext&, TStringList& lines) {
+        lines.push_back(L"autoruns line");  // taken back with the section
+        throw EToolError("Invalid data type for 'x'");
+    });
     LogTail log;
 
     Run(stages);
 
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: autoruns: Invalid data type for 'x'"});
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
-    std::wstring text = DecodeUtf16Le(ReadFileBytes(TargetFile).substr(2));
+    std::wstring text = DecodeUtf16Le(ReadFileBytes(target_file_).substr(2));
     EXPECT_EQ(text.find(L"autoruns line"), std::wstring::npos);
     EXPECT_NE(text.find(L"services line\r\ninstalled line"), std::wstring::npos);
 }
@@ -303,14 +308,14 @@ TEST_F(ReportJob, LeftoversOfEarlierRunsAreNeitherUsedNorTouched) {
                                                    nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Valid() && viewer.Valid());
     TReportStages stages = RecordingStages();
-    stages.CollectProductFiles = [](const std::wstring& work) {
-        EXPECT_EQ(vantrel_test::TreeOf(work), std::vector<std::wstring>{L"Vantrel_Debug_Info.txt"});
-    };
+    Set(stages, L"product files", [](TRunContext& run, TStringList&) {
+        EXPECT_EQ(vantrel_test::TreeOf(run.WorkDir), std::vector<std::wstring>{L"Vantrel_Debug_Info.txt"});
+    });
 
     Run(stages);
 
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
-    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);  // this run's archive, not the stale one
+    EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);  // this run's archive, not the stale one
     held.Reset();
     viewer.Reset();
     EXPECT_EQ(vantrel_test::TreeOf(temp_.Path()),
@@ -320,33 +325,34 @@ TEST_F(ReportJob, LeftoversOfEarlierRunsAreNeitherUsedNorTouched) {
 }
 
 TEST_F(ReportJob, NoArchiveMeansFailedAndAnOldTargetStays) {
-    WriteFileBytes(TargetFile, "kept");
+    WriteFileBytes(target_file_, "kept");
     TReportStages stages = RecordingStages();
-    stages.ZipFolder = nullptr;  // nothing packs
+    Set(stages, L"archive", nullptr);  // nothing packs
 
     Run(stages);
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_FAILED));
-    EXPECT_EQ(ReadFileBytes(TargetFile), "kept");
+    EXPECT_EQ(ReadFileBytes(target_file_), "kept");
 }
 
 TEST_F(ReportJob, AnOldTargetIsReplacedOnlyByACompleteCopy) {
-    WriteFileBytes(TargetFile, "old");
+    WriteFileBytes(target_file_, "old");
     Run(RecordingStages());
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
-    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+    EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);
     ExpectOnlyTheTarget();
 
     // A target that cannot be replaced (held open by another program) keeps
     // its content, and no partial copy stays.
     recorder_.Messages.clear();
-    WriteFileBytes(TargetFile, "kept");
-    HANDLE held = ::CreateFileW(TargetFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    WriteFileBytes(target_file_, "kept");
+    HANDLE held =
+        ::CreateFileW(target_file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Run(RecordingStages());
     ::CloseHandle(held);
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_FAILED, 0));
-    EXPECT_EQ(ReadFileBytes(TargetFile), "kept");
+    EXPECT_EQ(ReadFileBytes(target_file_), "kept");
     ExpectOnlyTheTarget();
 
     // The worker is back to its own rights afterwards.
@@ -386,16 +392,15 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         recorder_.Messages.clear();
         places_.UserTemp = temp;
         TReportStages stages = RecordingStages();
-        stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
-            archive_ = archive;
-            const int count = ZipFolder(work, archive);
-            archive_bytes_ = ReadFileBytes(archive);
-            return count;
-        };
+        Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
+            archive_ = run.ArchivePath;
+            ZipFolder(run.WorkDir, run.ArchivePath);
+            archive_bytes_ = ReadFileBytes(run.ArchivePath);
+        });
         Run(stages);
         EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
         EXPECT_TRUE(StartsWith(archive_, temp));
-        EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
+        EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);
         EXPECT_EQ(vantrel_test::InspectZip(archive_bytes_).Entries.size(), 1u);
         std::string left;
         for (const std::wstring& entry : vantrel_test::TreeOf(temp)) left += " " + vantrel_test::Printable(entry);
@@ -414,9 +419,9 @@ TEST_F(ReportJob, AnElevatedRunLeavesTheUsersTemporaryFolderAlone) {
     places_.WindowsTemp = ExcludeTrailingBackslash(windows_temp.Path());
     std::wstring area;
     TReportStages stages = RecordingStages();
-    stages.AddSystemOverview = [&](TStringList&) {
+    Set(stages, L"system overview", [&](TRunContext&, TStringList&) {
         area = vantrel_test::TreeOf(windows_temp.Path()).at(0);  // made before the first stage
-    };
+    });
     Run(stages);
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
     EXPECT_EQ(area.substr(0, 11), L"GetInfoDir.");
@@ -439,22 +444,22 @@ TEST_F(ReportJob, PlantedLinksAreNotFollowed) {
     const TempFolder& outside = outside_;
     WriteFileBytes(outside.Path() + L"canary.txt", "canary");
     WriteFileBytes(outside.Path() + L"folder\\inner.txt", "inner");
-    ASSERT_TRUE(vantrel_test::MakeLink(TargetFile, outside.Path() + L"canary.txt"));
+    ASSERT_TRUE(vantrel_test::MakeLink(target_file_, outside.Path() + L"canary.txt"));
     ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"GetInfoDir", outside.Path() + L"folder"));
     ASSERT_TRUE(vantrel_test::MakeLink(temp_.Path() + L"Vantrelt_Debug_Info.zip", outside.Path() + L"canary.txt"));
     // The intermediate copy's name as it was fixed before: now it is random.
-    ASSERT_TRUE(vantrel_test::MakeLink(TargetFile + L".part", outside.Path() + L"canary.txt"));
+    ASSERT_TRUE(vantrel_test::MakeLink(target_file_ + L".part", outside.Path() + L"canary.txt"));
 
     Run(RecordingStages());
 
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
-    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);  // the link at the target's name was replaced
+    EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);  // the link at the target's name was replaced
     EXPECT_EQ(ReadFileBytes(outside.Path() + L"canary.txt"), "canary");
     EXPECT_EQ(ReadFileBytes(outside.Path() + L"folder\\inner.txt"), "inner");
     EXPECT_EQ(vantrel_test::TreeOf(outside.Path()),
               (std::vector<std::wstring>{L"canary.txt", L"folder\\", L"folder\\inner.txt"}));
     vantrel_test::RemoveLink(temp_.Path() + L"Vantrelt_Debug_Info.zip");
-    vantrel_test::RemoveLink(TargetFile + L".part");
+    vantrel_test::RemoveLink(target_file_ + L".part");
 
     // Non-vacuous: writing the old way, by name, lands in the canary.
     WriteFileBytes(temp_.Path() + L"unsafe", "");
@@ -475,11 +480,11 @@ TEST_F(ReportJob, TheTargetWithTheRunsOwnRightsReplacesLinksAndRefusesALinkedFol
     WriteFileBytes(outside.Path() + L"hard.txt", "hard");
     for (bool hard : {false, true}) {
         SCOPED_TRACE(hard ? "hard link at the target" : "link at the target");
-        ASSERT_TRUE(vantrel_test::MakeLink(TargetFile, outside.Path() + (hard ? L"hard.txt" : L"canary.txt"), hard));
-        EXPECT_TRUE(SaveToTargetWithOwnRights(archive, TargetFile));
-        EXPECT_EQ(ReadFileBytes(TargetFile), "this run's archive");
+        ASSERT_TRUE(vantrel_test::MakeLink(target_file_, outside.Path() + (hard ? L"hard.txt" : L"canary.txt"), hard));
+        EXPECT_TRUE(SaveToTargetWithOwnRights(archive, target_file_));
+        EXPECT_EQ(ReadFileBytes(target_file_), "this run's archive");
         ExpectOnlyTheTarget();
-        ::DeleteFileW(TargetFile.c_str());
+        ::DeleteFileW(target_file_.c_str());
     }
     EXPECT_EQ(ReadFileBytes(outside.Path() + L"canary.txt"), "canary");
     EXPECT_EQ(ReadFileBytes(outside.Path() + L"hard.txt"), "hard");
@@ -490,7 +495,7 @@ TEST_F(ReportJob, TheTargetWithTheRunsOwnRightsReplacesLinksAndRefusesALinkedFol
     EXPECT_EQ(vantrel_test::TreeOf(outside.Path()), (std::vector<std::wstring>{L"canary.txt", L"hard.txt"}));
     // Non-vacuous: the same through the user's rights (which Wine does not
     // enforce) follows the folder link, as an unchecked write would.
-    EXPECT_TRUE(SaveToTarget(archive, linked_folder + L"\\Vantrel_Debug_Info.zip"));
+    EXPECT_TRUE(SaveToTarget(archive, linked_folder + L"\\Vantrel_Debug_Info.zip", TUserRights::OfSessionUser()));
     EXPECT_EQ(ReadFileBytes(outside.Path() + L"Vantrel_Debug_Info.zip"), "this run's archive");
     vantrel_test::RemoveLink(linked_folder);
 }
@@ -498,11 +503,11 @@ TEST_F(ReportJob, TheTargetWithTheRunsOwnRightsReplacesLinksAndRefusesALinkedFol
 // No desktop folder: the target is the tool's own folder, written with the
 // run's own rights.
 TEST_F(ReportJob, WithoutADesktopTheToolsFolderGetsTheArchive) {
-    TargetFile = GetModuleDir() + L"Vantrel_Debug_Info.zip";
+    target_file_ = GetModuleDir() + L"Vantrel_Debug_Info.zip";
     Run(RecordingStages());
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
-    EXPECT_EQ(ReadFileBytes(TargetFile), archive_bytes_);
-    ::DeleteFileW(TargetFile.c_str());
+    EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);
+    ::DeleteFileW(target_file_.c_str());
 }
 
 // A link swapped in for an entry of the working folder while the job runs
@@ -512,20 +517,22 @@ TEST_F(ReportJob, ALinkSwappedIntoTheWorkingFolderIsNeitherPackedNorFollowed) {
     const TempFolder& outside = outside_;
     WriteFileBytes(outside.Path() + L"secret\\other-account.txt", "not for the archive");
     TReportStages stages = RecordingStages();
-    stages.CollectProductFiles = [&](const std::wstring& work) {
+    Set(stages, L"product files", [&](TRunContext& run, TStringList&) {
+        const std::wstring& work = run.WorkDir;
         WriteFileBytes(work + L"AppData\\core.ini", "copy");
         vantrel_test::RemoveTree(work + L"AppData");
         ASSERT_TRUE(vantrel_test::MakeLink(work + L"AppData", outside.Path() + L"secret"));
-    };
+    });
     auto names_in = [](const std::wstring& archive) {
         std::vector<std::string> names;
         for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(archive)).Entries) names.push_back(entry.Name);
         return names;
     };
     std::vector<std::string> packed, followed;
-    stages.ZipFolder = [&](const std::wstring& work, const std::wstring& archive) {
-        const int count = ZipFolder(work, archive);
-        packed = names_in(archive);
+    Set(stages, L"archive", [&](TRunContext& run, TStringList&) {
+        const std::wstring& work = run.WorkDir;
+        ZipFolder(work, run.ArchivePath);
+        packed = names_in(run.ArchivePath);
         // Non-vacuous: a walk that enters the link (here it is told to walk
         // the link's folder too) packs the other account's file, and the
         // check below sees it.
@@ -536,8 +543,7 @@ TEST_F(ReportJob, ALinkSwappedIntoTheWorkingFolderIsNeitherPackedNorFollowed) {
         following.ZipName = target_.Path() + L"followed.zip";
         following.Zip();
         followed = names_in(following.ZipName);
-        return count;
-    };
+    });
 
     Run(stages);
 
@@ -596,18 +602,21 @@ TEST_F(UpdaterPath, TheJobKeepsItsFolderWithTrailingBackslash) {
     const std::wstring exe = folder_.Path() + L"VNTUpdater.exe";
     WriteFileBytes(exe, "MZ");
     SetText(exe);
-    TReportStages none;
-    FormHandle = nullptr;
+    const TReportStages none;
     TWorkAreaPlaces places;
     places.UserTemp = folder_.Path();
     TRunArea area(places);
-    GenInfo(none, area);
-    EXPECT_EQ(UpdaterDir, folder_.Path());
+    {
+        TRunContext run(nullptr, L"", TRunRights());
+        GenInfo(none, run, area);
+        EXPECT_EQ(run.UpdaterDir, folder_.Path());
+    }
 
     DWORD number = 5;
     SetValue(REG_DWORD, &number, sizeof number);
-    GenInfo(none, area);
-    EXPECT_EQ(UpdaterDir, L"");
+    TRunContext run(nullptr, L"", TRunRights());
+    GenInfo(none, run, area);
+    EXPECT_EQ(run.UpdaterDir, L"");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "report/installed_files.h"
+#include "report/installed_files_win.h"
 
 #include "job/geninfo_protocol.h"
 #include "job/report_job_win.h"
@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace vantrel {
 namespace {
@@ -87,7 +88,7 @@ TEST(InstalledFiles, InventoryOfASeededInstallFolder) {
     ::CreateDirectoryW((dir + L"empty").c_str(), nullptr);
 
     TStringList lines = {L"before"};
-    AddInstalledFiles(lines, dir, true);
+    AddInstalledFiles(lines, dir, true, TRunRights::OfThisProcess().User);
 
     // Wine lists folders sorted without regard to case.
     const TStringList expected = {
@@ -141,7 +142,7 @@ TEST(InstalledFiles, BannerRules) {
         for (const auto& f : c.folders) ::CreateDirectoryW((dir + f).c_str(), nullptr);
         for (const auto& f : c.files) Seed(dir + f, "hello");
         TStringList lines;
-        AddInstalledFiles(lines, dir, c.banner);
+        AddInstalledFiles(lines, dir, c.banner, TRunRights::OfThisProcess().User);
         EXPECT_EQ(Joined(lines), Joined(c.expected));
     }
 }
@@ -156,7 +157,6 @@ TEST(InstalledFiles, LastWriteTimeOfAMissingFileIsTheZeroDate) {
 
 class InstallDirFromRegistry : public ::testing::Test {
 protected:
-    void TearDown() override { InstallDir.clear(); }
     RegistrySandbox sandbox_;
 };
 
@@ -181,9 +181,7 @@ TEST_F(InstallDirFromRegistry, InstallLocationOrTheToolsFolderWithTrailingBacksl
         if (c.location != nullptr) {
             RegistrySandbox::SetText(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", c.location);
         }
-        InstallDir = L"stale";
-        LoadInstallDir();
-        EXPECT_EQ(InstallDir, c.expected);
+        EXPECT_EQ(LoadInstallDir(), c.expected);
     }
 }
 
@@ -255,9 +253,8 @@ protected:
         window_class.hInstance = ::GetModuleHandleW(nullptr);
         window_class.lpszClassName = L"VantrelInstallStagesRecorder";
         ::RegisterClassW(&window_class);
-        FormHandle = ::CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                       window_class.hInstance, nullptr);
-        TargetFile = target_.Path() + L"Vantrel_Debug_Info.zip";
+        window_ = ::CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    window_class.hInstance, nullptr);
         messages_.clear();
         // the job's working folder in a place of this test's own
         for (const wchar_t* name : {L"TMP", L"TEMP"}) ::SetEnvironmentVariableW(name, temp_.Path().c_str());
@@ -265,22 +262,29 @@ protected:
     void TearDown() override {
         ::SetEnvironmentVariableW(L"TMP", saved_tmp_.c_str());
         ::SetEnvironmentVariableW(L"TEMP", saved_temp_.c_str());
-        ::DestroyWindow(FormHandle);
-        FormHandle = nullptr;
+        ::DestroyWindow(window_);
         InstallDirFromRegistry::TearDown();
     }
+    // The job's own rows and the real install-folder rows; the packer keeps
+    // the report.
     TReportStages Stages() {
-        TReportStages stages;
-        stages.LoadInstallDir = LoadInstallDir;
-        stages.AddInstalledFiles = [](TStringList& lines, const std::wstring& folder, bool banner) {
-            AddInstalledFiles(lines, folder, banner);
-        };
-        stages.ZipFolder = [this](const std::wstring& work, const std::wstring& archive) {
-            report_ = DecodeUtf16Le(vantrel_test::ReadFileBytes(work + L"Vantrel_Debug_Info.txt").substr(2));
-            WriteFileBytes(archive, "stand-in archive");
-            return 1;
+        TReportStages defaults = DefaultReportStages();
+        TReportStages stages = JobOwnStages();
+        for (const wchar_t* name : {L"install folder", L"installed files"}) {
+            StageFunction(stages, name) = StageFunction(defaults, name);
+        }
+        StageFunction(stages, L"archive") = [this](TRunContext& run, TStringList&) {
+            report_ = DecodeUtf16Le(vantrel_test::ReadFileBytes(run.WorkDir + L"Vantrel_Debug_Info.txt").substr(2));
+            WriteFileBytes(run.ArchivePath, "stand-in archive");
         };
         return stages;
+    }
+
+    // A run of this process's rights and places; the context stays for the
+    // test to read.
+    void Run() {
+        run_.reset(new TRunContext(window_, target_file_, TRunRights::OfThisProcess()));
+        RunReportAndNotify(Stages(), *run_, SystemWorkAreaPlaces());
     }
 
     static std::vector<std::pair<WPARAM, LPARAM>> messages_;
@@ -295,6 +299,9 @@ protected:
     TempFolder temp_{L"install_temp"};
     TempFolder target_{L"install_target"};
     TempFolder install_{L"install_job"};
+    const std::wstring target_file_ = target_.Path() + L"Vantrel_Debug_Info.zip";
+    HWND window_ = nullptr;
+    std::unique_ptr<TRunContext> run_;
     std::wstring report_;
 };
 
@@ -304,9 +311,9 @@ TEST_F(InstallStagesInTheJob, TheInventoryOfTheRegisteredFolderReachesTheReport)
     Seed(install_.Path() + L"readme.txt", "hello");
     RegistrySandbox::SetText(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation",
                              ExcludeTrailingBackslash(install_.Path()));
-    RunReportAndNotify(Stages());
+    Run();
     EXPECT_EQ(messages_.back(), std::make_pair(static_cast<WPARAM>(GENINFO_DONE), static_cast<LPARAM>(0)));
-    EXPECT_EQ(InstallDir, install_.Path());
+    EXPECT_EQ(run_->InstallDir, install_.Path());
     EXPECT_NE(
         report_.find(std::wstring(SectionBanner()) + L"\r\n" + Line(L"readme.txt", L"", kHelloMd5, kStamp) + L"\r\n"),
         std::wstring::npos)
@@ -315,7 +322,7 @@ TEST_F(InstallStagesInTheJob, TheInventoryOfTheRegisteredFolderReachesTheReport)
 
 TEST_F(InstallStagesInTheJob, AnInstallLocationThatIsNotTextFailsTheJob) {
     RegistrySandbox::SetDword(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", 1);
-    RunReportAndNotify(Stages());
+    Run();
     ASSERT_FALSE(messages_.empty());
     EXPECT_EQ(messages_.back(), std::make_pair(static_cast<WPARAM>(GENINFO_FAILED), static_cast<LPARAM>(0)));
     // no fourth progress step: the job ended at the install folder
@@ -325,7 +332,7 @@ TEST_F(InstallStagesInTheJob, AnInstallLocationThatIsNotTextFailsTheJob) {
         }
     }
     EXPECT_TRUE(report_.empty());
-    EXPECT_FALSE(FileExists(TargetFile));
+    EXPECT_FALSE(FileExists(target_file_));
 }
 
 }  // namespace

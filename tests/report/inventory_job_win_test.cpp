@@ -25,8 +25,7 @@ LRESULT CALLBACK RecordGenInfo(HWND window, UINT message, WPARAM w, LPARAM l) {
     return ::DefWindowProcW(window, message, w, l);
 }
 
-// A message-only window that records the job's WM_GENINFO messages and
-// stands in as FormHandle while it lives.
+// A message-only window that records the job's WM_GENINFO messages.
 class RecordingWindow {
 public:
     RecordingWindow() {
@@ -39,14 +38,13 @@ public:
         window_ = ::CreateWindowExW(0, class_name_.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                     window_class.hInstance, nullptr);
         g_messages.clear();
-        FormHandle = window_;
     }
     ~RecordingWindow() {
-        FormHandle = nullptr;
         ::DestroyWindow(window_);
         ::UnregisterClassW(class_name_.c_str(), ::GetModuleHandleW(nullptr));
     }
     bool Valid() const { return window_ != nullptr; }
+    HWND Handle() const { return window_; }
 
 private:
     std::wstring class_name_;
@@ -92,19 +90,20 @@ TEST(InventoryJob, ReportHoldsHeaderOverviewAndProcessesInOrderWithTheirSteps) {
     ASSERT_TRUE(window.Valid());
 
     TReportStages defaults = DefaultReportStages();
-    TReportStages stages;
-    stages.AddSystemOverview = defaults.AddSystemOverview;
-    stages.AddProcesses = defaults.AddProcesses;
+    TReportStages stages = JobOwnStages();
+    for (const wchar_t* name : {L"system overview", L"processes"}) {
+        StageFunction(stages, name) = StageFunction(defaults, name);
+    }
     std::string report;
-    stages.ZipFolder = [&](const std::wstring& work_dir, const std::wstring& archive) {
-        report = vantrel_test::ReadFileBytes(work_dir + L"Vantrel_Debug_Info.txt");
-        vantrel_test::WriteFileBytes(archive, "stand-in archive");
-        return 0;
+    StageFunction(stages, L"archive") = [&](TRunContext& run, TStringList&) {
+        report = vantrel_test::ReadFileBytes(run.WorkDir + L"Vantrel_Debug_Info.txt");
+        vantrel_test::WriteFileBytes(run.ArchivePath, "stand-in archive");
     };
     TWorkAreaPlaces places;
     places.UserTemp = temp.Path();
     TRunArea area(places);
-    std::wstring archive = GenInfo(stages, area);
+    TRunContext run(window.Handle(), L"", TRunRights());
+    std::wstring archive = GenInfo(stages, run, area);
     ASSERT_FALSE(archive.empty());
     EXPECT_TRUE(area.Remove());
 

@@ -3,7 +3,7 @@
 #include "platform/base/crc32.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/text.h"
-#include "report/crash_report_sections.h"
+#include "report/crash_reporter_registry.h"
 #include "support/test_support.h"
 #include "support/test_support_win.h"
 

@@ -3,7 +3,6 @@
 #include "platform/base/file_io_win.h"
 #include "platform/base/text.h"
 #include "platform/files/safe_paths.h"
-#include "platform/system/elevation_win.h"
 
 namespace vantrel {
 
@@ -42,10 +41,6 @@ std::vector<std::wstring> Steps(const std::wstring& folder) {
 }
 
 }  // namespace
-
-TUserRights UserRightsForReading() {
-    return IsRunElevated() ? TUserRights::OfSessionUser() : TUserRights::OwnAreTheUsers();
-}
 
 TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& rights) : strict_(!rights.BoundByUser()) {
     if (path.empty()) return;

@@ -27,11 +27,6 @@
 
 namespace vantrel {
 
-// The rights the run reads the user's data with: the session user's when
-// the run is elevated (none when that user's token cannot be had), its own
-// otherwise, which are then the user's.
-TUserRights UserRightsForReading();
-
 class TUserDataFolder {
 public:
     // Checks and opens the folder at `path` (a full path, with or without a

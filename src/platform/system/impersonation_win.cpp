@@ -1,5 +1,6 @@
 #include "platform/system/impersonation_win.h"
 
+#include "platform/system/elevation_win.h"
 #include "platform/system/identity_win.h"
 
 namespace vantrel {
@@ -41,19 +42,26 @@ TUserRights TUserRights::FromToken(ScopedKernelHandle token) {
     return rights;
 }
 
+TRunRights TRunRights::OfThisProcess() {
+    TRunRights rights;
+    rights.Elevated = IsRunElevated();
+    rights.User = rights.Elevated ? TUserRights::OfSessionUser() : TUserRights::OwnAreTheUsers();
+    return rights;
+}
+
 TActAsUser::TActAsUser(const TUserRights& rights) {
     if (rights.Token() != nullptr) {
         impersonating_ = ::SetThreadToken(nullptr, rights.Token()) != FALSE;
         active_ = impersonating_;
+        ready_ = impersonating_;
     } else {
         active_ = rights.BoundByUser();
+        ready_ = true;
     }
 }
 
 TActAsUser::~TActAsUser() {
     if (impersonating_) ::RevertToSelf();
 }
-
-TSessionUserImpersonation::TSessionUserImpersonation() : rights_(TUserRights::OfSessionUser()), scope_(rights_) {}
 
 }  // namespace vantrel

@@ -2,7 +2,8 @@
 // writes into that user's folders (the archive on the desktop) and reads
 // that user's product data as that user, so that links the user placed
 // there cannot steer a write or a read into places the user could not
-// reach.
+// reach. Whose rights a run has is decided once, when it starts
+// (TRunRights).
 #pragma once
 
 #include "platform/base/handles_win.h"
@@ -32,36 +33,41 @@ private:
     ScopedKernelHandle token_;
 };
 
+// The rights of one run, decided once when it starts: its own, and the
+// session user's where there is one.
+struct TRunRights {
+    // The run's own rights are an administrator's (IsRunElevated).
+    bool Elevated = false;
+    // The user's: the run's own when it is not elevated, else the session
+    // user's shell's token, or none when no such token can be had.
+    TUserRights User;
+
+    // The rights of this process and its session's user.
+    static TRunRights OfThisProcess();
+};
+
 // While alive, the calling thread acts with `rights` when they carry a
-// token. Active() is true when the thread's reads are now bounded by the
-// user's rights: the token was set, or the run's own rights are the user's.
-// Reverts on destruction.
+// token, and reverts on destruction.
 class TActAsUser {
 public:
     explicit TActAsUser(const TUserRights& rights);
     ~TActAsUser();
     TActAsUser(const TActAsUser&) = delete;
     TActAsUser& operator=(const TActAsUser&) = delete;
+
+    // True when the thread's reads are now bounded by the user's rights:
+    // the token was set, or the run's own rights are the user's.
     bool Active() const { return active_; }
+    // The one answer every reader of the user's data asks: true when reading
+    // may go on, that is with the user's rights as asked, or with the run's
+    // own when no user's rights were asked for; false when the user's token
+    // could not be set, and nothing may then be read.
+    bool Ready() const { return ready_; }
 
 private:
     bool impersonating_ = false;
     bool active_ = false;
-};
-
-// While alive, the calling thread impersonates the shell ("explorer.exe")
-// of the session user; Active() is false when no such shell or token can be
-// had, and the thread then keeps its own rights. Reverts on destruction.
-class TSessionUserImpersonation {
-public:
-    TSessionUserImpersonation();
-    TSessionUserImpersonation(const TSessionUserImpersonation&) = delete;
-    TSessionUserImpersonation& operator=(const TSessionUserImpersonation&) = delete;
-    bool Active() const { return scope_.Active(); }
-
-private:
-    TUserRights rights_;
-    TActAsUser scope_;
+    bool ready_ = false;
 };
 
 }  // namespace vantrel

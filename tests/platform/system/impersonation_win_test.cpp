@@ -15,7 +15,8 @@ bool ThreadHasToken() {
 TEST(SessionUserImpersonation, ActsAsTheShellsUserUntilItEnds) {
     ASSERT_FALSE(ThreadHasToken());
     {
-        TSessionUserImpersonation as_user;
+        const TUserRights rights = TUserRights::OfSessionUser();
+        TActAsUser as_user(rights);
         EXPECT_TRUE(as_user.Active());  // the test prefix has a shell of the session user
         EXPECT_EQ(ThreadHasToken(), as_user.Active());
     }

@@ -1,4 +1,4 @@
-#include "report/crash_report_sections.h"
+#include "report/crash_reporter_registry.h"
 
 #include <gtest/gtest.h>
 
