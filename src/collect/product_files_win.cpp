@@ -9,10 +9,10 @@
 #include "platform/files/directory_win.h"
 #include "platform/files/find_entries_win.h"
 #include "platform/files/links_win.h"
+#include "platform/files/replace_win.h"
 #include "platform/files/safe_paths.h"
 #include "platform/files/user_data_win.h"
 #include "platform/system/folders_win.h"
-#include "platform/system/random_win.h"
 
 #include <map>
 #include <memory>
@@ -52,45 +52,28 @@ void ListEntries(const std::wstring& pattern, bool folders, TStringList& list) {
     }
 }
 
-ScopedFileHandle CreateNew(const std::wstring& path, DWORD attributes) {
-    return ScopedFileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
-}
+// The folders of the working folder this collection writes in, each made
+// and opened once.
+using TOpenFolders = std::map<std::wstring, ScopedFileHandle>;
 
 // Writes a copy of the open `source` at `target` (extended-length, in the
 // working folder), with the source's attributes and times. An older copy
-// there is replaced by a complete new one. `made` holds the folders of the
-// working folder this collection has already made or found.
-void WriteCopy(const TCheckedEntry& source, const std::wstring& target, std::set<std::wstring>& made) {
+// there is replaced by a complete new one.
+void WriteCopy(const TCheckedEntry& source, const std::wstring& target, TOpenFolders& folders) {
     const std::wstring folder = ExtractFilePath(target);
-    if (made.count(folder) == 0) {
+    auto found = folders.find(folder);
+    if (found == folders.end()) {
         if (!DirectoryExists(folder)) ForceDirectories(folder);
-        made.insert(folder);
+        found = folders.emplace(folder, OpenFolderToWriteIn(folder, false)).first;
     }
+    if (!found->second) return;
     DWORD attributes = source.Info.dwFileAttributes & kCopiedAttributes;
     if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
-    std::wstring written = target;
-    ScopedFileHandle copy = CreateNew(written, attributes);
-    if (!copy && ::GetLastError() == ERROR_FILE_EXISTS) {
-        written = target + L"." + RandomHex(8);
-        copy = CreateNew(written, attributes);
-    }
-    if (!copy) return;
-    const bool ok = CopyOpenFileContent(source.Handle.Get(), copy.Get());
-    if (ok) {
-        ::SetFileTime(copy.Get(), &source.Info.ftCreationTime, &source.Info.ftLastAccessTime,
-                      &source.Info.ftLastWriteTime);
-    }
-    copy.Reset();
-    if (!ok) {
-        ::SetFileAttributesW(written.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(written.c_str());
-    } else if (written != target) {
-        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::MoveFileExW(written.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            ::SetFileAttributesW(written.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(written.c_str());
-        }
-    }
+    TReplacement copy(found->second.Get(), ExtractFileName(target), attributes);
+    if (!copy.Valid() || !CopyOpenFileContent(source.Handle.Get(), copy.File())) return;
+    ::SetFileTime(copy.File(), &source.Info.ftCreationTime, &source.Info.ftLastAccessTime,
+                  &source.Info.ftLastWriteTime);
+    copy.Commit();
 }
 
 // The product folders of one collection, each opened once, and the rights
@@ -148,7 +131,7 @@ private:
 
     const TUserRights& rights_;
     std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
-    std::set<std::wstring> folders_made_;
+    TOpenFolders folders_made_;
 };
 
 void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std::wstring& path) {

@@ -4,16 +4,14 @@
 #include "platform/base/contain_win.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/text_win.h"
 #include "platform/base/wow64_win.h"
 #include "platform/files/directory_win.h"
-#include "platform/files/links_win.h"
-#include "platform/files/nt_files_win.h"
-#include "platform/files/safe_paths.h"
+#include "platform/files/replace_win.h"
 #include "platform/system/folders_win.h"
 #include "platform/system/impersonation_win.h"
-#include "platform/system/random_win.h"
 #include "platform/system/registry_win.h"
 
 #include <process.h>
@@ -34,45 +32,23 @@ bool IsProgramFolder(const std::wstring& folder) {
     return UpperCaseText(IncludeTrailingBackslash(FullPath(folder))) == UpperCaseText(GetModuleDir());
 }
 
-// Writes a copy of `source` as a new file under a random name inside the
-// open `folder` and renames it over `name` there.
+// Writes a copy of `source`, with its last-write time, in place of `name`
+// inside the open `folder`.
 bool ReplaceWithCopy(HANDLE source, HANDLE folder, const std::wstring& name) {
-    const std::wstring part = ChangeFileExt(name, L"") + L"." + RandomHex(8) + L".part";
-    ScopedFileHandle copy = NativeCreateNewFileIn(folder, part, FILE_ATTRIBUTE_NORMAL);
-    if (!copy) return false;
+    TReplacement copy(folder, name);
     FILETIME written = {};
-    bool ok = CopyOpenFileContent(source, copy.Get());
-    if (ok && ::GetFileTime(source, nullptr, nullptr, &written)) ::SetFileTime(copy.Get(), nullptr, nullptr, &written);
-    if (ok) ok = NativeRenameInto(copy.Get(), folder, name, true);
-    if (!ok) NativeDeleteOnClose(copy.Get());  // the part file is ours: opened when it was created
-    return ok;
-}
-
-// The target's folder, opened for creating files in it. With `refuse_link`
-// the folder entry is opened itself, not followed, and must be no link.
-ScopedFileHandle OpenTargetFolder(const std::wstring& folder, bool refuse_link) {
-    const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
-    if (refuse_link && IsLinkPath(path)) return ScopedFileHandle();
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (refuse_link ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    ScopedFileHandle handle(::CreateFileW(path.c_str(),
-                                          FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (refuse_link && IsLinkHandle(handle.Get(), info.dwFileAttributes))) {
-        return ScopedFileHandle();
-    }
-    return handle;
+    if (!copy.Valid() || !CopyOpenFileContent(source, copy.File())) return false;
+    if (::GetFileTime(source, nullptr, nullptr, &written)) ::SetFileTime(copy.File(), nullptr, nullptr, &written);
+    return copy.Commit();
 }
 
 bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool with_user_rights) {
-    ScopedFileHandle source(::CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    ScopedFileHandle source =
+        OpenFileHandle(archive, GENERIC_READ, kShareRead, OPEN_EXISTING, kSequential | kOpenLinkItself);
     const std::wstring folder = ExtractFilePath(target);
     const std::wstring name = ExtractFileName(target);
     if (!source || folder.empty() || name.empty()) return false;
-    ScopedFileHandle target_folder = OpenTargetFolder(folder, !with_user_rights);
+    ScopedFileHandle target_folder = OpenFolderToWriteIn(folder, !with_user_rights);
     return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
 }
 

@@ -3,8 +3,10 @@
 #include "platform/base/contain_win.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/system_locale_win.h"
 #include "platform/base/text.h"
+#include "platform/files/replace_win.h"
 
 #include <vector>
 
@@ -20,7 +22,7 @@ constexpr unsigned kLastLogCandidate = 100;
 // name that the user of a writable folder turned into a link must not lead
 // the tool's writes elsewhere.
 constexpr DWORD kLogAccess = GENERIC_READ | GENERIC_WRITE;
-constexpr DWORD kNoFollow = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr DWORD kNoFollow = FILE_ATTRIBUTE_NORMAL | kOpenLinkItself;
 
 bool IsExistingName(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
@@ -28,10 +30,7 @@ bool IsExistingName(DWORD error) { return error == ERROR_FILE_EXISTS || error ==
 // not write it. Invalid when something already has the name; throws
 // EToolError when it cannot be created.
 ScopedFileHandle CreateNewLogFile(const std::wstring& file_name) {
-    auto create = [&file_name] {
-        return ScopedFileHandle(
-            ::CreateFileW(file_name.c_str(), kLogAccess, FILE_SHARE_READ, nullptr, CREATE_NEW, kNoFollow, nullptr));
-    };
+    auto create = [&file_name] { return OpenFileHandle(file_name, kLogAccess, kShareRead, CREATE_NEW, kNoFollow); };
     ScopedFileHandle file = create();
     if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
         ForceDirectories(ExtractFilePath(file_name));
@@ -59,8 +58,7 @@ bool IsPlainSingleFile(HANDLE file) {
 ScopedFileHandle OpenLogFile(const std::wstring& file_name) {
     ScopedFileHandle file = CreateNewLogFile(file_name);
     if (!file) {
-        file.Reset(
-            ::CreateFileW(file_name.c_str(), kLogAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+        file = OpenFileHandle(file_name, kLogAccess, kShareRead, OPEN_EXISTING, kNoFollow);
     }
     if (file && !IsPlainSingleFile(file.Get())) file.Reset();
     return file;
@@ -147,22 +145,17 @@ void TLogObj::Rotate() {
 }
 
 bool TLogObj::WriteBackup(const std::wstring& backup) {
-    // The copy goes into a file the tool creates new, which then takes the
-    // backup's name: whatever stood there before, a link included, is
-    // replaced as a name, and nothing is written through it.
-    const std::wstring fresh = backup + L".new";
-    {
-        ScopedFileHandle copy(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNoFollow, nullptr));
-        if (!copy) return false;
-        if (!CopyContent(stream_.Get(), copy.Get())) {
-            copy.Reset();
-            ::DeleteFileW(fresh.c_str());
-            return false;
-        }
+    // The copy goes into a file the tool creates new under a random name,
+    // which then takes the backup's name: whatever stood there before, a
+    // link included, is replaced as a name, and nothing is written through it.
+    try {
+        const ScopedFileHandle folder = OpenFolderToWriteIn(ExtractFilePath(backup), false);
+        if (!folder) return false;
+        TReplacement copy(folder.Get(), ExtractFileName(backup));
+        return copy.Valid() && CopyContent(stream_.Get(), copy.File()) && copy.Commit();
+    } catch (const EToolError&) {
+        return false;  // no random name to be had
     }
-    if (::MoveFileExW(fresh.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    ::DeleteFileW(fresh.c_str());
-    return false;
 }
 
 void TLogObj::WriteBytes(const std::string& bytes) {

@@ -2,6 +2,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/optional_api_win.h"
 #include "platform/base/system_locale_win.h"
@@ -57,8 +58,8 @@ class TRawOutputFile {
 public:
     explicit TRawOutputFile(const std::wstring& path)
         : path_(path),
-          handle_(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
+          handle_(OpenFileHandle(path, GENERIC_READ | GENERIC_WRITE, kShareRead, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | kOpenLinkItself)) {}
     ~TRawOutputFile() {
         if (!handle_) return;
         handle_.Reset();
@@ -354,8 +355,8 @@ void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms) {
 }
 
 bool IsFileBusy(const std::wstring& path) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFileHandle file =
+        OpenFileHandle(path, GENERIC_READ | GENERIC_WRITE, kShareRead, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     return !file.Valid();
 }
 

@@ -3,9 +3,9 @@
 #include "platform/base/datetime.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/base/text_win.h"
-#include "platform/system/random_win.h"
 
 #include <cstring>
 #include <vector>
@@ -44,31 +44,12 @@ std::uint32_t DosTimeOf(const FILETIME& utc) {
 
 }  // namespace
 
-namespace {
-
-ScopedFileHandle CreateNewFile(const std::wstring& path) {
-    return ScopedFileHandle(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-}  // namespace
-
-TArchiveFile::TArchiveFile(const std::wstring& path) : path_(path), written_(path) {
-    file_ = CreateNewFile(path);
-    if (!file_ && ::GetLastError() == ERROR_FILE_EXISTS) {
-        // Something has the name already: the archive is written beside it
-        // and only renamed over it once complete, which replaces a link
-        // itself and never writes through it.
-        written_ = path + L"." + RandomHex(8) + L".tmp";
-        file_ = CreateNewFile(written_);
+TArchiveFile::TArchiveFile(const std::wstring& path)
+    : path_(path), folder_(OpenFolderToWriteIn(ExtractFilePath(FullPath(path)), false)) {
+    if (folder_) file_.reset(new TReplacement(folder_.Get(), ExtractFileName(FullPath(path))));
+    if (!file_ || !file_->Valid()) {
+        throw EToolError("Cannot create archive " + EncodeUtf8(path), file_ ? file_->Error() : ::GetLastError());
     }
-    if (!file_) throw EToolError("Cannot create archive " + EncodeUtf8(path), ::GetLastError());
-}
-
-TArchiveFile::~TArchiveFile() {
-    if (keep_) return;
-    file_.Reset();
-    ::DeleteFileW(written_.c_str());  // the file this object created
 }
 
 void TArchiveFile::WriteAll(const void* data, std::size_t size) {
@@ -76,7 +57,7 @@ void TArchiveFile::WriteAll(const void* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 24));
         DWORD written = 0;
-        if (!::WriteFile(file_.Get(), p, chunk, &written, nullptr) || written != chunk)
+        if (!::WriteFile(file_->File(), p, chunk, &written, nullptr) || written != chunk)
             throw EToolError(kNoRoom, ::GetLastError());
         p += chunk;
         size -= chunk;
@@ -86,7 +67,7 @@ void TArchiveFile::WriteAll(const void* data, std::size_t size) {
 void TArchiveFile::Seek(std::uint64_t offset) {
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(file_.Get(), to, nullptr, FILE_BEGIN)) throw EToolError("error", ::GetLastError());
+    if (!::SetFilePointerEx(file_->File(), to, nullptr, FILE_BEGIN)) throw EToolError("error", ::GetLastError());
 }
 
 void TArchiveFile::Write(const void* data, std::size_t size) {
@@ -101,19 +82,14 @@ void TArchiveFile::Overwrite(std::uint64_t offset, const void* data, std::size_t
 }
 
 void TArchiveFile::Keep() {
-    if (!::CloseHandle(file_.Release())) throw EToolError(kNoRoom, ::GetLastError());
-    if (written_ != path_ && !::MoveFileExW(written_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        throw EToolError("Cannot create archive " + EncodeUtf8(path_), ::GetLastError());
-    }
-    keep_ = true;
+    if (!file_->Commit()) throw EToolError("Cannot create archive " + EncodeUtf8(path_), file_->Error());
 }
 
 bool TSourceFile::Open(const std::wstring& path) {
     path_ = path;
     // A link put in the file's place after the walk is opened as the link
     // itself, which holds no data, never as what it points to.
-    file_.Reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    file_ = OpenFileHandle(path, GENERIC_READ, kShareReadWrite, OPEN_EXISTING, kSequential | kOpenLinkItself);
     return file_.Valid();
 }
 

@@ -3,25 +3,24 @@
 #pragma once
 
 #include "platform/base/handles_win.h"
+#include "platform/files/replace_win.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_parallel.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vantrel {
 
-// The archive being written. Created new without sharing, so nothing else,
-// the walk of the writer included, reads it half written; when something
-// has the name already, the archive is written under a new random name
-// beside it and renamed over it by Keep, which replaces a link itself and
-// never writes through it. Unless Keep is called, the destructor closes and
-// deletes the file it created.
+// The archive being written: a new file under a random name beside its
+// name (TReplacement), renamed over the name by Keep once complete, which
+// replaces a file or a link there as a name and never writes through it.
+// Unless Keep is called, the destructor deletes the new file.
 class TArchiveFile : public TArchiveSink {
 public:
     // Throws EToolError when the file cannot be created.
     explicit TArchiveFile(const std::wstring& path);
-    ~TArchiveFile() override;
     TArchiveFile(const TArchiveFile&) = delete;
     TArchiveFile& operator=(const TArchiveFile&) = delete;
 
@@ -29,7 +28,7 @@ public:
     std::uint64_t Size() const override { return size_; }
     void Overwrite(std::uint64_t offset, const void* data, std::size_t size) override;
 
-    // Closes the finished archive and keeps it.
+    // Closes the finished archive and gives it its name.
     void Keep();
 
 private:
@@ -37,10 +36,9 @@ private:
     void Seek(std::uint64_t offset);
 
     std::wstring path_;
-    std::wstring written_;  // path_, or the new name beside it
-    ScopedFileHandle file_;
+    ScopedFileHandle folder_;
+    std::unique_ptr<TReplacement> file_;
     std::uint64_t size_ = 0;
-    bool keep_ = false;
 };
 
 // A file to pack, opened for reading only while others may go on reading

@@ -87,8 +87,10 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
 }  // namespace
 
 int TZipWriter::Zip() {
-    TArchiveFile archive(ZipName);
+    // The files are selected before the archive exists, so that the walk
+    // never meets the archive being written.
     const std::vector<TSelectedFile> files = SelectFiles(*this);
+    TArchiveFile archive(ZipName);
     TSelectedFiles members(files);
     TArchiveBuilder builder(archive, PackLevel);
     const unsigned threads = std::min(Threads == 0 ? ProcessorCount() : Threads, kMaxThreads);

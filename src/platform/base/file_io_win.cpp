@@ -1,6 +1,7 @@
 #include "platform/base/file_io_win.h"
 
 #include "platform/base/errors.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/text.h"
 
@@ -33,8 +34,7 @@ bool ForceDirectories(const std::wstring& path) {
 }
 
 void SaveBytesToFile(const std::wstring& path, const std::string& bytes) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFileHandle file = OpenFileHandle(path, GENERIC_WRITE, kShareRead, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file) throw EToolError("Cannot create file " + EncodeUtf8(path), ::GetLastError());
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -48,8 +48,7 @@ void SaveBytesToFile(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string LoadFileBytes(const std::wstring& path) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFileHandle file = OpenFileHandle(path, GENERIC_READ, kShareReadWrite, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (!file) throw EToolError("Cannot open file " + EncodeUtf8(path), ::GetLastError());
     std::string bytes;
     std::vector<char> buffer(1 << 16);
@@ -107,8 +106,8 @@ bool ReadThroughViews(HANDLE file, std::uint64_t size, std::uint32_t view_bytes,
 
 bool ReadFileContent(const std::wstring& path, std::uint32_t view_bytes, std::uint32_t read_whole_bytes,
                      const TContentSink& sink) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    ScopedFileHandle file =
+        OpenFileHandle(path, GENERIC_READ, kShareReadWrite, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | kSequential);
     return file && ReadOpenFileContent(file.Get(), view_bytes, read_whole_bytes, sink);
 }
 

@@ -60,6 +60,7 @@ enum class TSystemModule { Kernel32, Ntdll, User32, Psapi, Version, Wtsapi32, Ad
       LONG(WINAPI*)(PHANDLE, ACCESS_MASK, PVOID, PVOID, PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG))     \
     X(Ntdll, NtSetInformationFile, LONG(WINAPI*)(HANDLE, PVOID, PVOID, ULONG, ULONG))                                  \
     X(Ntdll, NtQueryInformationFile, LONG(WINAPI*)(HANDLE, PVOID, PVOID, ULONG, ULONG))                                \
+    X(Ntdll, RtlNtStatusToDosError, ULONG(WINAPI*)(LONG))                                                              \
     X(User32, GetGuiResources, DWORD(WINAPI*)(HANDLE, DWORD))                                                          \
     /* RtlGenRandom, Windows XP and later */                                                                           \
     X(Advapi32, SystemFunction036, BOOLEAN(WINAPI*)(PVOID, ULONG))                                                     \

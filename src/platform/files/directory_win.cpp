@@ -1,6 +1,7 @@
 #include "platform/files/directory_win.h"
 
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/files/find_entries_win.h"
 #include "platform/files/safe_paths.h"
@@ -8,8 +9,6 @@
 namespace vantrel {
 
 namespace {
-
-const DWORD kRemoveAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
 
 // The listing of `folder` (with a trailing backslash), "." and ".." included.
 std::vector<WIN32_FIND_DATAW> ListEntries(const std::wstring& folder) { return FindEntries(folder + L"*"); }
@@ -27,7 +26,7 @@ bool SameObject(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORM
 // emptied without such a handle open: the system may refuse a listing
 // while a handle with delete access is open.
 void DeleteCheckedFolder(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& checked) {
-    ScopedFileHandle handle = OpenNoFollow(path, kRemoveAccess);
+    ScopedFileHandle handle = OpenNoFollow(path, kRemove);
     BY_HANDLE_FILE_INFORMATION info;
     if (handle && ::GetFileInformationByHandle(handle.Get(), &info) && SameObject(info, checked) &&
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
@@ -44,14 +43,14 @@ void EmptyFolder(const std::wstring& folder, const TFileLocation& location) {
         const bool is_folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // A folder is checked through a handle without delete access, so
         // that it can be listed while the handle is open.
-        ScopedFileHandle handle = OpenNoFollow(path, is_folder ? FILE_READ_ATTRIBUTES : kRemoveAccess);
+        ScopedFileHandle handle = OpenNoFollow(path, is_folder ? FILE_READ_ATTRIBUTES : kRemove);
         BY_HANDLE_FILE_INFORMATION info;
         if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) continue;
         if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             // The handle is the reparse point's own: deleting it removes the
             // link, never what it points to.
             handle.Reset();
-            ScopedFileHandle link = OpenNoFollow(path, kRemoveAccess);
+            ScopedFileHandle link = OpenNoFollow(path, kRemove);
             BY_HANDLE_FILE_INFORMATION again;
             if (link && ::GetFileInformationByHandle(link.Get(), &again) && SameObject(again, info) &&
                 (again.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -86,7 +85,7 @@ bool RemoveTree(const std::wstring& path, const TFileId* expected) {
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // The folder itself was replaced by a link: the link goes, nothing else.
         handle.Reset();
-        ScopedFileHandle link = OpenNoFollow(folder, kRemoveAccess);
+        ScopedFileHandle link = OpenNoFollow(folder, kRemove);
         BY_HANDLE_FILE_INFORMATION again;
         if (link && ::GetFileInformationByHandle(link.Get(), &again) && SameObject(again, info)) {
             DeleteThroughHandle(link.Get(), again.dwFileAttributes);

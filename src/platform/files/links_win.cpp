@@ -1,6 +1,7 @@
 #include "platform/files/links_win.h"
 
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/base/text_win.h"
 #include "platform/files/find_entries_win.h"
@@ -141,9 +142,7 @@ bool IsOwnedBySystemOrAdministrators(HANDLE handle) {
 }
 
 ScopedFileHandle OpenNoFollow(const std::wstring& path, DWORD access) {
-    return ScopedFileHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return OpenFileHandle(path, access, kShareAll, OPEN_EXISTING, kOpenEntryItself);
 }
 
 TCheckedEntry OpenCheckedEntry(const std::wstring& path, const TFileLocation& expected, DWORD access) {

@@ -60,11 +60,23 @@ const ULONG kFileNonDirectoryFile = 0x40;
 const ULONG kFileSynchronousIoNonalert = 0x20;
 const ULONG kFileOpenReparsePoint = 0x00200000;
 
+// False for a failed status, whose Windows error then becomes the thread's
+// last error, as a failed Windows call leaves it.
+bool Succeeded(NTSTATUS_ status) {
+    if (status >= 0) return true;
+    const auto to_error = optional_api::RtlNtStatusToDosError();
+    ::SetLastError(to_error != nullptr ? to_error(status) : ERROR_GEN_FAILURE);
+    return false;
+}
+
 bool SetInformation(HANDLE file, void* data, ULONG size, ULONG information_class) {
     const auto set = optional_api::NtSetInformationFile();
-    if (set == nullptr) return false;
+    if (set == nullptr) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
     TIoStatus status = {};
-    return set(file, &status, data, size, information_class) >= 0;
+    return Succeeded(set(file, &status, data, size, information_class));
 }
 
 }  // namespace
@@ -101,7 +113,10 @@ bool NativeSetAttributes(HANDLE file, DWORD attributes) {
 
 ScopedFileHandle NativeCreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD attributes) {
     const auto create = optional_api::NtCreateFile();
-    if (create == nullptr || name.empty()) return ScopedFileHandle();
+    if (create == nullptr || name.empty()) {
+        ::SetLastError(create == nullptr ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_NAME);
+        return ScopedFileHandle();
+    }
     std::wstring text = name;
     TUnicodeText unicode = {static_cast<USHORT>(text.size() * sizeof(wchar_t)),
                             static_cast<USHORT>(text.size() * sizeof(wchar_t)), &text[0]};
@@ -111,7 +126,7 @@ ScopedFileHandle NativeCreateNewFileIn(HANDLE folder, const std::wstring& name, 
     const NTSTATUS_ result =
         create(&handle, GENERIC_WRITE | DELETE | SYNCHRONIZE, &object, &status, nullptr, attributes, 0, kFileCreate,
                kFileNonDirectoryFile | kFileSynchronousIoNonalert | kFileOpenReparsePoint, nullptr, 0);
-    if (result < 0 || handle == nullptr) return ScopedFileHandle();
+    if (!Succeeded(result) || handle == nullptr) return ScopedFileHandle();
     return ScopedFileHandle(handle);
 }
 

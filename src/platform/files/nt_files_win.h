@@ -2,7 +2,9 @@
 // has had since before Windows 2000: the name of an open file, deletion and
 // attributes set through a handle, and creating and renaming relative to an
 // open folder, so that no path is looked up a second time. Each call is
-// looked up in ntdll.dll at run time and reports failure when missing.
+// looked up in ntdll.dll at run time and reports failure when missing; a
+// failure leaves its Windows error as the thread's last error, as a failed
+// Windows call does.
 #pragma once
 
 #include "platform/base/handles_win.h"

@@ -1,6 +1,7 @@
 #include "platform/files/user_data_win.h"
 
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/files/safe_paths.h"
 
@@ -11,9 +12,7 @@ namespace {
 // Held open without delete sharing, so the entry cannot be renamed or
 // replaced while the folder is read.
 ScopedFileHandle Pin(const std::wstring& path) {
-    return ScopedFileHandle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return OpenFileHandle(path, kInspect, kShareReadWrite, OPEN_EXISTING, kOpenEntryItself);
 }
 
 // True when the entry at `path` may be passed on the way to the user's
@@ -52,9 +51,7 @@ TUserDataFolder::TUserDataFolder(const std::wstring& path, const TUserRights& ri
         if (!pinned || !AcceptableStep(steps[i], pinned.Get())) return;
         pins_.push_back(std::move(pinned));
     }
-    ScopedFileHandle opened(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ScopedFileHandle opened = OpenFileHandle(folder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, kOpenFolders);
     BY_HANDLE_FILE_INFORMATION info;
     if (!opened || !::GetFileInformationByHandle(opened.Get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !LocationOf(opened.Get(), info, location_)) {
@@ -68,9 +65,8 @@ bool TUserDataFolder::FolderLiesBelow(const std::wstring& relative_folder) const
     if (relative_folder.empty()) return true;
     auto found = folders_.find(relative_folder);
     if (found != folders_.end()) return found->second;
-    ScopedFileHandle folder(::CreateFileW((path_ + relative_folder).c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ScopedFileHandle folder =
+        OpenFileHandle(path_ + relative_folder, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, kOpenFolders);
     TFileLocation at;
     const bool below =
         folder && LocationOf(folder.Get(), at) && SameLocation(at, ChildLocation(location_, relative_folder));

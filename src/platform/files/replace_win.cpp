@@ -1,0 +1,55 @@
+#include "platform/files/replace_win.h"
+
+#include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
+#include "platform/base/text.h"
+#include "platform/files/links_win.h"
+#include "platform/files/nt_files_win.h"
+#include "platform/files/safe_paths.h"
+#include "platform/system/random_win.h"
+
+namespace vantrel {
+
+ScopedFileHandle OpenFolderToWriteIn(const std::wstring& folder, bool refuse_link) {
+    const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
+    if (refuse_link && IsLinkPath(path)) return ScopedFileHandle();
+    ScopedFileHandle handle = OpenFileHandle(path, kCreateInFolder, kShareReadWrite, OPEN_EXISTING,
+                                             refuse_link ? kOpenEntryItself : kOpenFolders);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (refuse_link && IsLinkHandle(handle.Get(), info.dwFileAttributes))) {
+        return ScopedFileHandle();
+    }
+    return handle;
+}
+
+TReplacement::TReplacement(HANDLE folder, const std::wstring& name, DWORD attributes)
+    : folder_(folder), name_(name), attributes_(attributes) {
+    const std::wstring part = ChangeFileExt(name, L"") + L"." + RandomHex(8) + L".part";
+    file_ = NativeCreateNewFileIn(folder, part, attributes);
+    if (!file_) error_ = ::GetLastError();
+}
+
+TReplacement::~TReplacement() {
+    // The new file is this object's own: opened when it was created.
+    if (file_ && !committed_) DeleteThroughHandle(file_.Get(), attributes_);
+}
+
+bool TReplacement::Commit() {
+    if (!file_ || committed_) return committed_;
+    committed_ = NativeRenameInto(file_.Get(), folder_, name_, true);
+    if (!committed_) {
+        error_ = ::GetLastError();
+        return false;
+    }
+    // Closing writes out what the system still held: a failure there is a
+    // failed write.
+    if (!::CloseHandle(file_.Release())) {
+        error_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vantrel
