@@ -1,6 +1,7 @@
-// The careful file code on its own (links_win, user_data_win, replace_win): each shape a user can plant below (or
-// in place of) a folder of the user's data, under each kind of rights a run
-// reads with, and whether the open succeeds. Wine enforces no rights, so
+// The careful file code on its own (links_win, user_data_win, replace_win):
+// each shape a user can plant below (or in place of) a folder of the user's
+// data, under each kind of rights a run reads with, and whether the open
+// succeeds. Wine enforces no rights, so
 // the user's rights are the shape of the check, not a denial: where Windows
 // would bound a read by the user's rights (a file link, a hard link), the
 // bounded modes open it here.
