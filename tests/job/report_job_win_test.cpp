@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -557,6 +558,32 @@ TEST_F(ReportJob, ALinkSwappedIntoTheWorkingFolderIsNeitherPackedNorFollowed) {
     for (const std::wstring& left : vantrel_test::TreeOf(temp_.Path())) {
         EXPECT_TRUE(EndsWith(left, L"\\") || EndsWith(left, L"AppData")) << vantrel_test::Printable(left);
     }
+}
+
+// The tool's table: the job's order, the seven rows that step the progress
+// bar (of a maximum of 10), the two whose failure is contained, and the two
+// that read the user's data with the user's rights.
+TEST(ReportStages, TheToolsTableStepsSevenTimesAndNamesItsRights) {
+    std::vector<std::wstring> names, stepping, contained, as_user;
+    for (const TStage& stage : DefaultReportStages()) {
+        names.push_back(stage.Name);
+        EXPECT_TRUE(static_cast<bool>(stage.Run)) << vantrel_test::Printable(stage.Name);
+        if (stage.Steps) stepping.push_back(stage.Name);
+        if (stage.OnFailure == TOnFailure::Contained) contained.push_back(stage.Name);
+        if (stage.Rights == TRightsUsed::UsersData) as_user.push_back(stage.Name);
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::wstring>{L"version line", L"date line", L"system overview", L"processes", L"services",
+                                         L"system information start", L"autoruns", L"install folder",
+                                         L"installed files", L"report file", L"Apple libraries", L"system information",
+                                         L"product files", L"archive path", L"archive"}));
+    EXPECT_EQ(stepping, (std::vector<std::wstring>{L"system overview", L"processes", L"services", L"installed files",
+                                                   L"system information", L"product files", L"archive"}));
+    EXPECT_LE(static_cast<int>(stepping.size()), kGenInfoProgressMax);
+    EXPECT_EQ(contained, (std::vector<std::wstring>{L"date line", L"autoruns"}));
+    EXPECT_EQ(as_user, (std::vector<std::wstring>{L"installed files", L"product files"}));
+    TReportStages stages = DefaultReportStages();
+    EXPECT_THROW(StageFunction(stages, L"no such stage"), std::out_of_range);
 }
 
 // The updater's registration, read in the 32-bit view the product's installer writes.
