@@ -180,9 +180,15 @@ bool MapDriveLetter(wchar_t letter, const std::wstring& folder) {
     if (letters.empty() || target.empty()) return false;
     const std::string drive = letters + "/" + static_cast<char>(letter | 0x20) + ":";
     if (!RunUnix(L"/bin/ln -sfn " + Quoted(target) + L" " + Quoted(drive))) return false;
+    // Seen both as a drive and in the extended-length form, which Wine
+    // resolves apart.
     const std::wstring root = std::wstring(1, letter) + L":\\";
+    const std::wstring extended = L"\\\\?\\" + root;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        if (::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            ::GetFileAttributesW(extended.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return true;
+        }
         ::Sleep(50);
     }
     return false;
