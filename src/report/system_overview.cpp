@@ -49,9 +49,9 @@ std::uint8_t Nt10Kind(std::uint32_t build, bool workstation) {
     for (const auto& entry : kServer10Kinds) {
         if (build >= entry.FirstBuild) return entry.Kind;
     }
-    // A server from before the first release (a preview) has no name of its
-    // own; it is no Windows 10 either.
-    return kOsWinNtNew;
+    // A server below the first named build keeps the name every 10.0 system
+    // had before servers were named by build.
+    return kOsWin10;
 }
 
 // Decimal digits at the start of `text`, or 0.

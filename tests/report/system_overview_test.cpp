@@ -45,11 +45,11 @@ TEST(OsKind, NtTable) {
         {10, 0, 21999, true, L"Windows 10"},
         {10, 0, 22000, true, L"Windows 11"},
         {10, 0, 26100, true, L"Windows 11"},
-        // 10.0 servers by build; the previews before the first release are
-        // no Windows 10
-        {10, 0, 0, false, L"Windows NT New"},
-        {10, 0, 14300, false, L"Windows NT New"},
-        {10, 0, 14392, false, L"Windows NT New"},
+        // 10.0 servers by build; below the first named server build they
+        // stay "Windows 10", as every 10.0 system was named before
+        {10, 0, 0, false, L"Windows 10"},
+        {10, 0, 14300, false, L"Windows 10"},
+        {10, 0, 14392, false, L"Windows 10"},
         {10, 0, 14393, false, L"Windows 2016"},
         {10, 0, 17762, false, L"Windows 2016"},
         {10, 0, 17763, false, L"Windows 2019"},

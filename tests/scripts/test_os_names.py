@@ -41,7 +41,7 @@ SEED_REG = r"""Windows Registry Editor Version 5.00
 CASES = [
     ("WinNT", "19045", "Windows 10"),
     ("WinNT", "22000", "Windows 11"),
-    ("ServerNT", "14300", "Windows NT New"),  # a preview before the first 10.0 server
+    ("ServerNT", "14300", "Windows 10"),  # below the first named 10.0 server build
     ("ServerNT", "14393", "Windows 2016"),
     ("ServerNT", "17763", "Windows 2019"),
     ("ServerNT", "20348", "Windows 2022"),
