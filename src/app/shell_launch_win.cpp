@@ -2,6 +2,7 @@
 
 #include "platform/base/com_win.h"
 #include "platform/base/win.h"
+#include "platform/system/folders_win.h"
 
 #include <exdisp.h>
 #include <oleauto.h>
@@ -86,12 +87,8 @@ bool OpenThroughUserShell(const std::wstring& address) {
 }
 
 std::wstring ExplorerPath() {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) return std::wstring();
-    std::wstring path(folder, length);
-    if (path.back() != L'\\') path += L'\\';
-    return path + L"explorer.exe";
+    const std::wstring windows = GetSharedWindowsDir();
+    return windows.empty() ? windows : windows + L"\\explorer.exe";
 }
 
 }  // namespace vantrel

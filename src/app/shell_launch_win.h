@@ -12,8 +12,11 @@ namespace vantrel {
 // without it); nothing is started then.
 bool OpenThroughUserShell(const std::wstring& address);
 
-// The Windows folder's explorer.exe, by full path; empty when the system
-// names no Windows folder.
+// The shared Windows folder's explorer.exe (GetSharedWindowsDir), by full
+// path; empty when the system names no Windows folder. The tool is not marked
+// aware of terminal servers, so on such a host the plain Windows folder
+// would be the user's private one, where the user could plant an
+// explorer.exe for the elevated tool to start.
 std::wstring ExplorerPath();
 
 }  // namespace vantrel
