@@ -60,7 +60,8 @@ public:
     explicit TWorkDirCleanup(TRunContext& run) : run_(run) {}
     ~TWorkDirCleanup() {
         run_.SystemInfo.reset();
-        DeleteDirTree(run_.WorkDir);
+        // Out of memory on the way: the area's removal takes the rest.
+        ContainFailure(L"working folder removal", [this] { DeleteDirTree(run_.WorkDir); });
     }
     TWorkDirCleanup(const TWorkDirCleanup&) = delete;
     TWorkDirCleanup& operator=(const TWorkDirCleanup&) = delete;
@@ -192,20 +193,31 @@ bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& 
 
 void RunReportAndNotify(const TReportStages& stages, TRunContext& run, const TWorkAreaPlaces& places) {
     bool saved = false;
-    {
+    try {
         TRunArea area(places);
         const std::wstring archive = GenInfo(stages, run, area);
         saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, run.Target, run.Rights().User);
         // The area, the archive in it included, goes before the window hears
         // of the end: after GENINFO_DONE the process ends at once.
+    } catch (...) {
+        // Whatever else leaves the run (out of memory) ends it as a failure;
+        // the area went on the way out.
+        saved = false;
+        RecordCurrentFailure(L"report job");
     }
     SendGenInfo(run, saved ? GENINFO_DONE : GENINFO_FAILED, 0);
 }
 
 void RunReportAndNotify(HWND window, const std::wstring& target) {
-    TRunContext run(window, target, TRunRights::OfThisProcess());
-    run.AppDataDir = ReportAppFrame().AppDataDir;
-    RunReportAndNotify(DefaultReportStages(), run, SystemWorkAreaPlaces());
+    try {
+        TRunContext run(window, target, TRunRights::OfThisProcess());
+        run.AppDataDir = ReportAppFrame().AppDataDir;
+        RunReportAndNotify(DefaultReportStages(), run, SystemWorkAreaPlaces());
+    } catch (...) {
+        // The run could not even be set up: the window still hears of its end.
+        RecordCurrentFailure(L"report job");
+        ::SendMessageW(window, WM_GENINFO, GENINFO_FAILED, 0);
+    }
 }
 
 bool TGenInfoThread::Start(HWND window, const std::wstring& target) {

@@ -41,7 +41,9 @@ bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& 
 
 // Runs the job in a new area at `places`, copies the archive to the run's
 // target, removes the area and sends GENINFO_DONE or GENINFO_FAILED to the
-// run's window.
+// run's window. Never throws: whatever else leaves the run (out of memory)
+// leaves its line in the log and ends the run with GENINFO_FAILED, the area
+// removed.
 void RunReportAndNotify(const TReportStages& stages, TRunContext& run, const TWorkAreaPlaces& places);
 // The tool's run: its own stages, this process's places and rights, the
 // report folder object's application data.

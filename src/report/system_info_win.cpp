@@ -1,5 +1,6 @@
 #include "report/system_info_win.h"
 
+#include "platform/base/contain_win.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
 #include "platform/base/file_open_win.h"
@@ -283,7 +284,12 @@ const TStringList& CaptureSystemInfo(std::uint32_t wait_bound_ms) {
 struct TSystemInfoCapture::TState {
     TState(const std::wstring& raw_path, DWORD bound_ms) : Raw(raw_path), Deadline(bound_ms) {}
     ~TState() {
-        if (Running) EndCommand(Command);
+        if (!Running) return;
+        // Out of memory while the command's children are listed: the
+        // command itself is ended all the same.
+        if (!ContainFailure(L"system information", [this] { EndCommand(Command); })) {
+            ::TerminateProcess(Command.Process.Get(), 1);
+        }
     }
     TState(const TState&) = delete;
     TState& operator=(const TState&) = delete;

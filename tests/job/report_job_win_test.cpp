@@ -16,10 +16,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
+
+// Set on a thread, the next allocation there of at least this many bytes
+// fails as when memory runs out (0: none fails).
+thread_local std::size_t g_fail_allocation_from = 0;
+
+void* operator new(std::size_t size) {
+    if (g_fail_allocation_from != 0 && size >= g_fail_allocation_from) {
+        g_fail_allocation_from = 0;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+// The runtime's operator delete frees what malloc gave.
 
 namespace vantrel {
 namespace {
@@ -255,6 +272,28 @@ TEST_F(ReportJob, AFailureAfterTheCaptureStartedEndsItAndLeavesNothing) {
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3}, GENINFO_FAILED));
     EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes", L"services", L"start systeminfo",
                                                  L"autoruns", L"installdir", L"installed"}));
+    EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
+    EXPECT_FALSE(FileExists(target_file_));
+}
+
+// Out of memory after the stages (here for the copy buffer of the target's
+// copy) still ends the run with the failure message, removes the area and
+// leaves its line.
+TEST_F(ReportJob, OutOfMemoryAfterTheStagesEndsTheRunCleanly) {
+    TReportStages stages = RecordingStages();
+    TStageFn pack = StageFunction(stages, L"archive");
+    StageFunction(stages, L"archive") = [pack](TRunContext& run, TStringList& lines) {
+        pack(run, lines);
+        g_fail_allocation_from = 64 * 1024;
+    };
+    LogTail log;
+
+    Run(stages);
+
+    EXPECT_EQ(g_fail_allocation_from, 0u);  // the failure happened
+    g_fail_allocation_from = 0;
+    EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_FAILED));
+    EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: report job: Out of memory"});
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
     EXPECT_FALSE(FileExists(target_file_));
 }

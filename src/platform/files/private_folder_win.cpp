@@ -1,5 +1,6 @@
 #include "platform/files/private_folder_win.h"
 
+#include "platform/base/contain_win.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
 #include "platform/base/text.h"
@@ -69,7 +70,11 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
     throw EToolError("No free name for the working area");
 }
 
-TPrivateFolder::~TPrivateFolder() { Remove(); }
+TPrivateFolder::~TPrivateFolder() {
+    // Out of memory on the way: the folder stays rather than the process
+    // ending.
+    ContainFailure(L"working area removal", [this] { Remove(); });
+}
 
 bool TPrivateFolder::Remove() {
     if (!removed_) removed_ = DeleteDirTree(path_, id_);
