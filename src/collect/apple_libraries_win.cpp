@@ -3,6 +3,7 @@
 #include "log/log_win.h"
 #include "platform/base/contain_win.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/system/folders_win.h"
 
 namespace vantrel {
@@ -24,8 +25,8 @@ void CopyAppleLibraries(const std::wstring& source_folder, const std::wstring& d
         const std::wstring source = source_folder + library.Name;
         if (!FileExists(source)) continue;
         const std::wstring target = destination_folder + library.Name;
-        if (FileExists(target)) ::DeleteFileW(target.c_str());
-        const bool copied = ::CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+        if (FileExists(target)) DeleteFileByName(target);
+        const bool copied = CopyFileByName(source, target, false);
         if (library.LogResult) WriteLog(CopyResultText(copied));
     }
 }

@@ -153,7 +153,7 @@ std::wstring GenInfo(const TReportStages& stages, TRunContext& run, const TRunAr
             RecordFailure(current, L"No working area");
             return run.ArchivePath;
         }
-        if (!::CreateDirectoryW(run.WorkDir.c_str(), nullptr)) {
+        if (!CreateFolder(run.WorkDir)) {
             RecordFailure(current, L"Cannot create the working folder", ::GetLastError());
             return run.ArchivePath;
         }

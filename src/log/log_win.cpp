@@ -6,6 +6,8 @@
 #include "platform/base/file_open_win.h"
 #include "platform/base/system_locale_win.h"
 #include "platform/base/text.h"
+#include "platform/files/links_win.h"
+#include "platform/files/nt_files_win.h"
 #include "platform/files/replace_win.h"
 
 #include <vector>
@@ -18,28 +20,22 @@ namespace {
 // be created but none opened for writing would otherwise be filled without end.
 constexpr unsigned kLastLogCandidate = 100;
 
-// The log is opened, and its backup created, without following a link: a
-// name that the user of a writable folder turned into a link must not lead
-// the tool's writes elsewhere.
+// The log is opened, and its backup created, without following a link and
+// relative to its folder's handle: a name that the user of a writable folder
+// turned into a link must not lead the tool's writes elsewhere.
 constexpr DWORD kLogAccess = GENERIC_READ | GENERIC_WRITE;
-constexpr DWORD kNoFollow = FILE_ATTRIBUTE_NORMAL | kOpenLinkItself;
 
 bool IsExistingName(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
-// Creates the log file new, with its missing folders; others may read it but
-// not write it. Invalid when something already has the name; throws
-// EToolError when it cannot be created.
-ScopedFileHandle CreateNewLogFile(const std::wstring& file_name) {
-    auto create = [&file_name] { return OpenFileHandle(file_name, kLogAccess, kShareRead, CREATE_NEW, kNoFollow); };
-    ScopedFileHandle file = create();
-    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
-        ForceDirectories(ExtractFilePath(file_name));
-        file = create();
-    }
-    if (!file && !IsExistingName(::GetLastError())) {
-        throw EToolError("Cannot create log file " + EncodeUtf8(file_name));
-    }
-    return file;
+// The log's folder, with its missing levels made first, opened for files to
+// be created and renamed in it; a link at the folder's name that a user
+// could have made is refused (OpenFolderToWriteIn). Throws EToolError when
+// it cannot be had.
+ScopedFileHandle OpenLogFolder(const std::wstring& folder) {
+    if (!DirectoryExists(folder)) ForceDirectories(folder);
+    ScopedFileHandle handle = OpenFolderToWriteIn(folder, true);
+    if (!handle) throw EToolError("Cannot open the log's folder " + EncodeUtf8(folder), ::GetLastError());
+    return handle;
 }
 
 // True when the open handle is a plain file with one name: no reparse point
@@ -52,13 +48,17 @@ bool IsPlainSingleFile(HANDLE file) {
     return (info.dwFileAttributes & refused) == 0 && info.nNumberOfLinks == 1;
 }
 
-// The log file, created new or opened as it is; invalid when another writer
-// holds it or it is not a plain file of its own (the caller then goes on to
-// the next candidate). Throws when it can be neither created nor found.
-ScopedFileHandle OpenLogFile(const std::wstring& file_name) {
-    ScopedFileHandle file = CreateNewLogFile(file_name);
+// The log file `name` in the open `folder`, created new (`created`) or
+// opened as it is, never through a link; others may read it but not write
+// it. Invalid when another writer holds it or it is not a plain file of its
+// own (the caller then goes on to the next candidate). Throws EToolError when
+// it can be neither created nor found.
+ScopedFileHandle OpenLogFile(HANDLE folder, const std::wstring& name, bool& created) {
+    ScopedFileHandle file = NativeOpenFileIn(folder, name, kLogAccess, kShareRead, TNativeDisposition::CreateNew);
+    created = file.Valid();
     if (!file) {
-        file = OpenFileHandle(file_name, kLogAccess, kShareRead, OPEN_EXISTING, kNoFollow);
+        if (!IsExistingName(::GetLastError())) throw EToolError("Cannot create log file " + EncodeUtf8(name));
+        file = NativeOpenFileIn(folder, name, kLogAccess, kShareRead, TNativeDisposition::OpenExisting);
     }
     if (file && !IsPlainSingleFile(file.Get())) file.Reset();
     return file;
@@ -103,19 +103,30 @@ TLogManage* g_log_manager = nullptr;
 }  // namespace
 
 TLogObj::TLogObj(const std::wstring& log_name) : module_name_(GetModulePath()) {
+    // Every candidate lies in the same folder.
+    folder_ = OpenLogFolder(ExtractFilePath(LogCandidateName(log_name, module_name_, 0)));
     for (unsigned n = 0;; ++n) {
         if (n > kLastLogCandidate) throw EToolError("No log file can be opened");
         file_name_ = LogCandidateName(log_name, module_name_, n);
-        stream_ = OpenLogFile(file_name_);
+        stream_ = OpenLogFile(folder_.Get(), ExtractFileName(file_name_), created_);
         if (stream_) break;
     }
     current_size_ = SizeOf(stream_.Get());
     Seek(stream_.Get(), FILE_END);
+    if (created_) FileIdOf(stream_.Get(), created_id_);
 }
 
 TLogObj::~TLogObj() {
     stream_.Reset();
-    if (current_size_ == 0) ::DeleteFileW(file_name_.c_str());
+    if (current_size_ != 0 || !created_) return;
+    // A log this object created and never wrote goes: opened again in its
+    // folder (the handle held no delete access, which would have kept other
+    // readers out) and deleted through that handle, when it is still the
+    // file that was created.
+    ScopedFileHandle again = NativeOpenFileIn(folder_.Get(), ExtractFileName(file_name_), DELETE | FILE_READ_ATTRIBUTES,
+                                              kShareAll, TNativeDisposition::OpenExisting);
+    TFileId id;
+    if (again && FileIdOf(again.Get(), id) && SameFile(id, created_id_)) NativeDeleteOnClose(again.Get());
 }
 
 void TLogObj::AppendLine(const std::wstring& text) {
@@ -134,8 +145,10 @@ void TLogObj::LockedAppendLine(const std::wstring& text) {
 void TLogObj::Rotate() {
     for (unsigned k = BackupCount; k-- > 1;) {
         // Renaming moves a name, never what a link at it points to.
-        ::MoveFileExW(LogBackupName(file_name_, k).c_str(), LogBackupName(file_name_, k + 1).c_str(),
-                      MOVEFILE_REPLACE_EXISTING);
+        ScopedFileHandle older = NativeOpenFileIn(folder_.Get(), ExtractFileName(LogBackupName(file_name_, k)), DELETE,
+                                                  kShareAll, TNativeDisposition::OpenExisting);
+        if (older)
+            NativeRenameInto(older.Get(), folder_.Get(), ExtractFileName(LogBackupName(file_name_, k + 1)), true);
     }
     // A failed copy does not stop the rotation: the log is emptied anyway.
     WriteBackup(LogBackupName(file_name_, 1));
@@ -149,9 +162,7 @@ bool TLogObj::WriteBackup(const std::wstring& backup) {
     // which then takes the backup's name: whatever stood there before, a
     // link included, is replaced as a name, and nothing is written through it.
     try {
-        const ScopedFileHandle folder = OpenFolderToWriteIn(ExtractFilePath(backup), false);
-        if (!folder) return false;
-        TReplacement copy(folder.Get(), ExtractFileName(backup));
+        TReplacement copy(folder_.Get(), ExtractFileName(backup));
         return copy.Valid() && CopyContent(stream_.Get(), copy.File()) && copy.Commit();
     } catch (const EToolError&) {
         return false;  // no random name to be had

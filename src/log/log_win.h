@@ -7,6 +7,7 @@
 #include "log/log_text.h"
 #include "platform/base/critical_section_win.h"
 #include "platform/base/handles_win.h"
+#include "platform/files/links_win.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,13 +20,16 @@ class TLogObj {
 public:
     // Opens the log file `log_name` (empty: the executable's path with
     // ".log"), creating it and its folders when missing, for writing while
-    // others may read it. The name is opened without following a link, and
-    // only a plain file with a single name is taken. When another writer
-    // holds it, or it is a link, a folder or a file with more than one name,
-    // the candidates "_1.log", "_2.log", ... are tried in turn. Throws
-    // EToolError when a candidate can be neither created nor opened.
+    // others may read it. Its folder is opened first, refused when it is a
+    // link a user could have made; the file is opened or created relative to
+    // that folder's handle, without following a link, and only a plain file
+    // with a single name is taken. When another writer holds it, or it is a
+    // link, a folder or a file with more than one name, the candidates
+    // "_1.log", "_2.log", ... are tried in turn. Throws EToolError when the
+    // folder cannot be had or a candidate can be neither created nor opened.
     explicit TLogObj(const std::wstring& log_name);
-    // Closes the file, and deletes it when nothing was ever written to it.
+    // Closes the file; one this object created and never wrote to is
+    // deleted through a handle checked to be that file, never by name.
     ~TLogObj();
     TLogObj(const TLogObj&) = delete;
     TLogObj& operator=(const TLogObj&) = delete;
@@ -55,7 +59,10 @@ private:
     TCriticalSection lock_;
     std::wstring module_name_;
     std::wstring file_name_;
+    ScopedFileHandle folder_;  // the log's folder: the log and its backups are made in it by handle
     ScopedFileHandle stream_;
+    bool created_ = false;  // this object created the file
+    TFileId created_id_;    // which file it created
     std::int64_t current_size_ = 0;
 };
 

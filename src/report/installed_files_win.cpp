@@ -2,6 +2,7 @@
 
 #include "platform/base/contain_win.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/md5.h"
 #include "platform/base/system_locale_win.h"
@@ -34,7 +35,7 @@ TDateTimeParts LocalDateTime(const FILETIME& utc) {
 
 TDateTimeParts FileLastWriteTime(const std::wstring& file_name) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(file_name.c_str(), GetFileExInfoStandard, &data)) return TDateTimeParts();
+    if (!FileAttributeData(file_name, data)) return TDateTimeParts();
     return LocalDateTime(data.ftLastWriteTime);
 }
 

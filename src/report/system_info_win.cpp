@@ -64,7 +64,7 @@ public:
     ~TRawOutputFile() {
         if (!handle_) return;
         handle_.Reset();
-        ::DeleteFileW(path_.c_str());
+        DeleteFileByName(path_);
     }
     TRawOutputFile(const TRawOutputFile&) = delete;
     TRawOutputFile& operator=(const TRawOutputFile&) = delete;

@@ -98,7 +98,7 @@ TMemberInfo TSourceFile::Describe(const TEncodedName& name) const {
     // information) costs many times more per file under some systems.
     TMemberInfo member;
     member.Name = name;
-    const DWORD attributes = ::GetFileAttributesW(path_.c_str());
+    const DWORD attributes = FileAttributes(path_);
     member.Attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
     DWORD high = 0;
     const DWORD low = ::GetFileSize(file_.Get(), &high);

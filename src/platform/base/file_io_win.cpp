@@ -11,12 +11,12 @@
 namespace vantrel {
 
 bool FileExists(const std::wstring& path) {
-    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    DWORD attributes = FileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool DirectoryExists(const std::wstring& path) {
-    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    DWORD attributes = FileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -29,7 +29,7 @@ bool ForceDirectories(const std::wstring& path) {
     if (!parent.empty() && parent != dir && parent.back() != L':' && !DirectoryExists(parent)) {
         if (!ForceDirectories(parent)) return false;
     }
-    ::CreateDirectoryW(dir.c_str(), nullptr);
+    CreateFolder(dir);
     return DirectoryExists(dir);
 }
 

@@ -100,7 +100,7 @@ bool RemoveTree(const std::wstring& path, const TFileId* expected) {
     EmptyFolder(folder + L"\\", location);
     handle.Reset();
     DeleteCheckedFolder(folder, info);
-    return ::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+    return FileAttributes(folder) == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include "platform/files/find_entries_win.h"
 
+#include "platform/base/file_open_win.h"
+
 namespace vantrel {
 
 TFindEntries::TFindEntries(const std::wstring& pattern)
-    : find_(::FindFirstFileW(pattern.c_str(), &first_)), first_pending_(static_cast<bool>(find_)) {}
+    : find_(AccessPermitted(TAccessKind::List, pattern) ? ::FindFirstFileW(pattern.c_str(), &first_)
+                                                        : INVALID_HANDLE_VALUE),
+      first_pending_(static_cast<bool>(find_)) {}
 
 bool TFindEntries::Next(WIN32_FIND_DATAW& data) {
     if (first_pending_) {

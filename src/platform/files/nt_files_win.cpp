@@ -1,5 +1,6 @@
 #include "platform/files/nt_files_win.h"
 
+#include "platform/base/file_open_win.h"
 #include "platform/base/optional_api_win.h"
 
 #include <cstring>
@@ -55,6 +56,7 @@ const ULONG kFileNameInformation = 9;
 const ULONG kFileRenameInformation = 10;
 const ULONG kFileDispositionInformation = 13;
 const ULONG kObjCaseInsensitive = 0x40;
+const ULONG kFileOpen = 1;
 const ULONG kFileCreate = 2;
 const ULONG kFileNonDirectoryFile = 0x40;
 const ULONG kFileSynchronousIoNonalert = 0x20;
@@ -111,10 +113,15 @@ bool NativeSetAttributes(HANDLE file, DWORD attributes) {
     return SetInformation(file, &basic, sizeof basic, kFileBasicInformation);
 }
 
-ScopedFileHandle NativeCreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD attributes) {
+ScopedFileHandle NativeOpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                                  TNativeDisposition disposition, DWORD attributes) {
     const auto create = optional_api::NtCreateFile();
     if (create == nullptr || name.empty()) {
         ::SetLastError(create == nullptr ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_NAME);
+        return ScopedFileHandle();
+    }
+    const bool creates = disposition == TNativeDisposition::CreateNew;
+    if (!AccessPermitted(creates ? TAccessKind::Create : TAccessKind::Open, name, folder, access, false)) {
         return ScopedFileHandle();
     }
     std::wstring text = name;
@@ -123,14 +130,19 @@ ScopedFileHandle NativeCreateNewFileIn(HANDLE folder, const std::wstring& name, 
     TObjectAttributes object = {sizeof object, folder, &unicode, kObjCaseInsensitive, nullptr, nullptr};
     TIoStatus status = {};
     HANDLE handle = nullptr;
-    const NTSTATUS_ result =
-        create(&handle, GENERIC_WRITE | DELETE | SYNCHRONIZE, &object, &status, nullptr, attributes, 0, kFileCreate,
-               kFileNonDirectoryFile | kFileSynchronousIoNonalert | kFileOpenReparsePoint, nullptr, 0);
+    const NTSTATUS_ result = create(
+        &handle, access | SYNCHRONIZE, &object, &status, nullptr, attributes, share, creates ? kFileCreate : kFileOpen,
+        kFileNonDirectoryFile | kFileSynchronousIoNonalert | kFileOpenReparsePoint, nullptr, 0);
     if (!Succeeded(result) || handle == nullptr) return ScopedFileHandle();
     return ScopedFileHandle(handle);
 }
 
+ScopedFileHandle NativeCreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD attributes) {
+    return NativeOpenFileIn(folder, name, GENERIC_WRITE | DELETE, 0, TNativeDisposition::CreateNew, attributes);
+}
+
 bool NativeRenameInto(HANDLE file, HANDLE folder, const std::wstring& name, bool replace) {
+    if (!AccessPermitted(TAccessKind::Create, name, folder)) return false;
     const std::size_t bytes = name.size() * sizeof(wchar_t);
     std::vector<char> buffer(sizeof(TRenameInformation) + bytes);
     auto* rename = reinterpret_cast<TRenameInformation*>(buffer.data());

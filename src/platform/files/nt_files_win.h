@@ -25,9 +25,20 @@ bool NativeDeleteOnClose(HANDLE file);
 // FILE_WRITE_ATTRIBUTES); its times stay.
 bool NativeSetAttributes(HANDLE file, DWORD attributes);
 
-// Creates the file `name` new inside the open `folder` (which needs
-// FILE_ADD_FILE): fails when anything, a link included, has that name. The
-// handle has GENERIC_WRITE, DELETE and SYNCHRONIZE and no sharing.
+enum class TNativeDisposition {
+    CreateNew,     // fails when anything, a link included, has the name
+    OpenExisting,  // fails when nothing has it
+};
+
+// Opens or creates the file `name` inside the open `folder` (which needs
+// FILE_ADD_FILE to create, FILE_TRAVERSE to open) with `access` (and
+// SYNCHRONIZE) and `share`. A link at the name is opened itself, never
+// followed; a folder is not opened.
+ScopedFileHandle NativeOpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                                  TNativeDisposition disposition, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+
+// Creates the file `name` new inside the open `folder`. The handle has
+// GENERIC_WRITE, DELETE and SYNCHRONIZE and no sharing.
 ScopedFileHandle NativeCreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD attributes);
 
 // Renames the open `file` (opened with DELETE) to `name` inside the open

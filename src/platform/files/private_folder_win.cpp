@@ -3,6 +3,7 @@
 #include "platform/base/contain_win.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/files/directory_win.h"
 #include "platform/system/random_win.h"
@@ -51,7 +52,7 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
     const std::wstring base = IncludeTrailingBackslash(parent) + prefix;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::wstring folder = base + RandomHex(16);
-        if (!::CreateDirectoryW(folder.c_str(), attributes)) {
+        if (!CreateFolder(folder, attributes)) {
             if (::GetLastError() == ERROR_ALREADY_EXISTS) continue;
             throw EToolError("Cannot create the working area", ::GetLastError());
         }

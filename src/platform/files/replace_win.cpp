@@ -10,18 +10,34 @@
 
 namespace vantrel {
 
-ScopedFileHandle OpenFolderToWriteIn(const std::wstring& folder, bool refuse_link) {
-    const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
-    if (refuse_link && IsLinkPath(path)) return ScopedFileHandle();
-    ScopedFileHandle handle = OpenFileHandle(path, kCreateInFolder, kShareReadWrite, OPEN_EXISTING,
-                                             refuse_link ? kOpenEntryItself : kOpenFolders);
+namespace {
+
+// `handle` when it is an open folder, else invalid.
+ScopedFileHandle FolderOnly(ScopedFileHandle handle) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (refuse_link && IsLinkHandle(handle.Get(), info.dwFileAttributes))) {
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return ScopedFileHandle();
     }
     return handle;
+}
+
+}  // namespace
+
+ScopedFileHandle OpenFolderToWriteIn(const std::wstring& folder, bool refuse_user_links) {
+    const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
+    if (!refuse_user_links) {
+        return FolderOnly(OpenFileHandle(path, kCreateInFolder, kShareReadWrite, OPEN_EXISTING, kOpenFolders));
+    }
+    // The entry itself: when it is no link, this handle is the folder.
+    ScopedFileHandle entry =
+        OpenFileHandle(path, kCreateInFolder | READ_CONTROL, kShareReadWrite, OPEN_EXISTING, kOpenEntryItself);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!entry || !::GetFileInformationByHandle(entry.Get(), &info)) return ScopedFileHandle();
+    if (!IsLinkPath(path) && !IsLinkHandle(entry.Get(), info.dwFileAttributes)) return FolderOnly(std::move(entry));
+    // A link: followed only when the system or an administrator made it.
+    if (!IsOwnedBySystemOrAdministrators(entry.Get())) return ScopedFileHandle();
+    return FolderOnly(OpenFileHandle(path, kCreateInFolder, kShareReadWrite, OPEN_EXISTING, kOpenFolders));
 }
 
 TReplacement::TReplacement(HANDLE folder, const std::wstring& name, DWORD attributes)

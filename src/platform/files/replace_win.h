@@ -14,10 +14,12 @@
 namespace vantrel {
 
 // Opens `folder` for creating files in it (kCreateInFolder). With
-// `refuse_link` the folder's own entry is opened, not followed, and a
-// folder that is a link (IsLinkHandle) is refused. Invalid when the folder
+// `refuse_user_links` a folder whose own entry is a link that a user could
+// have made (its owner is not the system, the administrators or the
+// installer service) is refused; a link the system or an administrator made
+// (a moved profile or program folder) is followed. Invalid when the folder
 // cannot be opened, is no folder, or is refused.
-ScopedFileHandle OpenFolderToWriteIn(const std::wstring& folder, bool refuse_link);
+ScopedFileHandle OpenFolderToWriteIn(const std::wstring& folder, bool refuse_user_links);
 
 class TReplacement {
 public:

@@ -1,5 +1,6 @@
 #include "platform/system/version_block_win.h"
 
+#include "platform/base/file_open_win.h"
 #include "platform/base/optional_api_win.h"
 
 namespace vantrel {
@@ -8,6 +9,8 @@ TVersionBlock::TVersionBlock(const std::wstring& file_name) {
     auto info_size = optional_api::GetFileVersionInfoSizeW();
     auto info = optional_api::GetFileVersionInfoW();
     if (info_size == nullptr || info == nullptr) return;
+    // The system's version functions read the file by its name.
+    if (!AccessPermitted(TAccessKind::Open, file_name, nullptr, GENERIC_READ)) return;
     DWORD ignored = 0;
     const DWORD size = info_size(file_name.c_str(), &ignored);
     if (size == 0) return;
