@@ -32,24 +32,46 @@ bool IsProgramFolder(const std::wstring& folder) {
     return UpperCaseText(IncludeTrailingBackslash(FullPath(folder))) == UpperCaseText(GetModuleDir());
 }
 
+const wchar_t kTargetStage[] = L"copy to the target";
+
 // Writes a copy of `source`, with its last-write time, in place of `name`
-// inside the open `folder`.
+// inside the open `folder`; a failure leaves its line.
 bool ReplaceWithCopy(HANDLE source, HANDLE folder, const std::wstring& name) {
     TReplacement copy(folder, name);
+    if (!copy.Valid()) {
+        RecordFailure(kTargetStage, L"Cannot create the copy of " + name, copy.Error());
+        return false;
+    }
+    if (!CopyOpenFileContent(source, copy.File())) {
+        RecordFailure(kTargetStage, L"Cannot write the copy of " + name, ::GetLastError());
+        return false;
+    }
     FILETIME written = {};
-    if (!copy.Valid() || !CopyOpenFileContent(source, copy.File())) return false;
     if (::GetFileTime(source, nullptr, nullptr, &written)) ::SetFileTime(copy.File(), nullptr, nullptr, &written);
-    return copy.Commit();
+    if (!copy.Commit()) {
+        RecordFailure(kTargetStage, L"Cannot give the copy the name " + name, copy.Error());
+        return false;
+    }
+    return true;
 }
 
-bool CopyToTarget(const std::wstring& archive, const std::wstring& target, bool with_user_rights) {
-    ScopedFileHandle source =
-        OpenFileHandle(archive, GENERIC_READ, kShareRead, OPEN_EXISTING, kSequential | kOpenLinkItself);
+// Copies the open `archive` in place of `target`. The target's folder is
+// opened, and the copy created and renamed in it, with the rights the
+// thread has now; with `with_user_rights` false a folder that is a link a
+// user could have made is refused.
+bool CopyToTarget(HANDLE archive, const std::wstring& target, bool with_user_rights) {
     const std::wstring folder = ExtractFilePath(target);
     const std::wstring name = ExtractFileName(target);
-    if (!source || folder.empty() || name.empty()) return false;
+    if (folder.empty() || name.empty()) {
+        RecordFailure(kTargetStage, L"No target folder in " + target);
+        return false;
+    }
     ScopedFileHandle target_folder = OpenFolderToWriteIn(folder, !with_user_rights);
-    return target_folder && ReplaceWithCopy(source.Get(), target_folder.Get(), name);
+    if (!target_folder) {
+        RecordFailure(kTargetStage, L"Cannot open the target folder " + folder, ::GetLastError());
+        return false;
+    }
+    return ReplaceWithCopy(archive, target_folder.Get(), name);
 }
 
 // Ends the capture and removes the working folder when the run leaves its
@@ -168,25 +190,38 @@ std::wstring GenInfo(const TReportStages& stages, TRunContext& run, const TRunAr
     return run.ArchivePath;
 }
 
+ScopedFileHandle OpenArchiveToCopy(const std::wstring& archive) {
+    ScopedFileHandle source =
+        OpenFileHandle(archive, GENERIC_READ, kShareRead, OPEN_EXISTING, kSequential | kOpenLinkItself);
+    if (!source) RecordFailure(kTargetStage, L"Cannot open the archive " + archive, ::GetLastError());
+    return source;
+}
+
 bool SaveToTarget(const std::wstring& archive, const std::wstring& target, const TUserRights& user) {
     try {
-        // The tool's own folder is written with the tool's own rights (the
+        // The archive lies in the run's own area: it is opened with the run's
+        // own rights, before any impersonation, and only its handle crosses.
+        const ScopedFileHandle source = OpenArchiveToCopy(archive);
+        if (!source) return false;
+        // The tool's own folder is written with the run's own rights (the
         // user may not be allowed to write it); every other target, the
-        // user's desktop, with the user's where they can be had.
-        if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(archive, target, false);
+        // user's desktop, with the user's where they can be had: the open of
+        // the target's folder, the copy's creation and its rename.
+        if (IsProgramFolder(ExtractFilePath(target))) return CopyToTarget(source.Get(), target, false);
         TActAsUser as_user(user);
-        return CopyToTarget(archive, target, as_user.Active());
+        return CopyToTarget(source.Get(), target, as_user.Active());
     } catch (const EToolError&) {
-        RecordCurrentFailure(L"copy to the target");
+        RecordCurrentFailure(kTargetStage);
         return false;  // no random name to be had: nothing is written
     }
 }
 
 bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target) {
     try {
-        return CopyToTarget(archive, target, false);
+        const ScopedFileHandle source = OpenArchiveToCopy(archive);
+        return source && CopyToTarget(source.Get(), target, false);
     } catch (const EToolError&) {
-        RecordCurrentFailure(L"copy to the target");
+        RecordCurrentFailure(kTargetStage);
         return false;
     }
 }

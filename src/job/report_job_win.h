@@ -30,13 +30,16 @@ std::wstring GetUpdaterPath();
 // Copies `archive` to `target`: a new file under a random name in the
 // target's folder, created and then renamed over the target relative to the
 // folder's open handle, so that a link at the target's name is replaced,
-// never followed, and an old file is replaced only by a complete copy. In
-// the logged-on user's folders (anywhere but the tool's own folder) this
-// runs with `user`'s rights where they can be had; otherwise a target
-// folder that is a link is refused. True when the target holds the copy.
+// never followed, and an old file is replaced only by a complete copy. The
+// archive is opened with the run's own rights before anything else; in the
+// logged-on user's folders (anywhere but the tool's own folder) the target's
+// folder is then opened, and the copy created and renamed, with `user`'s
+// rights where they can be had; otherwise a target folder that is a link a
+// user could have made is refused. True when the target holds the copy;
+// every failure leaves its line in the log.
 bool SaveToTarget(const std::wstring& archive, const std::wstring& target, const TUserRights& user);
 // SaveToTarget's branch without the user's rights (the tool's own folder, or
-// no token of the user to be had): a target folder that is a link is refused.
+// no token of the user to be had).
 bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target);
 
 // Runs the job in a new area at `places`, copies the archive to the run's

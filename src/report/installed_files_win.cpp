@@ -24,6 +24,10 @@ const wchar_t kInstallLocation[] = L"InstallLocation";
 
 namespace {
 
+// The errors of a file that another program holds open without sharing, or
+// has locked.
+bool IsHeldByAnother(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
 TDateTimeParts LocalDateTime(const FILETIME& utc) {
     FILETIME local;
     SYSTEMTIME fields;
@@ -69,12 +73,20 @@ void AddInstalledFiles(TStringList& lines, const std::wstring& folder, bool bann
         for (const std::wstring& path : files) {
             if (IsInResourcesFolder(path, base)) continue;
             const std::wstring relative = RelativeToFolder(path, base);
-            // A file reached through a link, or that is not one file, is not listed.
-            const TCheckedEntry file = install.OpenFile(relative);
+            // Identity and time stamp from an open for attributes only, which
+            // another program's sharing does not refuse; a file reached
+            // through a link, or that is not one file, is not listed.
+            const TCheckedEntry file = install.OpenFile(relative, FILE_READ_ATTRIBUTES);
             if (!file.Handle) continue;
+            // The digest from an open for reading. A file another program
+            // holds without sharing, or locks, keeps its line with the digest
+            // of empty input; one that cannot be read at all (access denied),
+            // or is no longer that file, is left out.
+            const ScopedFileHandle data = install.OpenForReading(relative, file);
+            if (!data && !IsHeldByAnother(::GetLastError())) continue;
             const TDateTimeParts written = LocalDateTime(file.Info.ftLastWriteTime);
             const std::wstring version = GetFileVersionNumber(path);
-            const std::wstring digest = OpenFileMD5Hex(file.Handle.Get());
+            const std::wstring digest = data ? OpenFileMD5Hex(data.Get()) : EmptyInputMD5Hex();
             lines.push_back(FormatInventoryLine(relative, version, digest, written, UserLocale()));
         }
     });

@@ -147,6 +147,25 @@ TEST(InstalledFiles, BannerRules) {
     }
 }
 
+// A file another program holds open without sharing keeps its line, with
+// its time stamp and the digest of empty input, whatever rights the folder
+// is read with.
+TEST(InstalledFiles, AFileHeldWithoutSharingKeepsItsLine) {
+    TempFolder install{L"install held"};
+    const std::wstring& dir = install.Path();
+    Seed(dir + L"free.log", "hello");
+    Seed(dir + L"held.log", "hello");
+    vantrel_test::LockerProcess locker(dir + L"held.log");
+    ASSERT_TRUE(locker.Holding());
+    for (bool bound_by_user : {false, true}) {
+        SCOPED_TRACE(bound_by_user ? "with the user's rights" : "with the run's own rights");
+        TStringList lines;
+        AddInstalledFiles(lines, dir, true, bound_by_user ? TUserRights::OwnAreTheUsers() : TUserRights());
+        EXPECT_EQ(Joined(lines), Joined({SectionBanner(), Line(L"free.log", L"", kHelloMd5, kStamp),
+                                         Line(L"held.log", L"", kEmptyMd5, kStamp)}));
+    }
+}
+
 TEST(InstalledFiles, LastWriteTimeOfAMissingFileIsTheZeroDate) {
     TempFolder temp{L"stamp"};
     const TDateTimeParts zero = FileLastWriteTime(temp.Path() + L"missing.txt");

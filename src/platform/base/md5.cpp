@@ -189,4 +189,12 @@ std::wstring DigestToHex(const TMd5Digest& digest) {
     return text;
 }
 
+std::wstring EmptyInputMD5Hex() {
+    TMd5Context context;
+    Md5Init(context);
+    TMd5Digest digest;
+    Md5Final(context, digest);
+    return DigestToHex(digest);
+}
+
 }  // namespace vantrel

@@ -32,6 +32,10 @@ void Md5Final(TMd5Context& context, TMd5Digest& digest);
 // The 32-character lower-case hexadecimal text of a digest.
 std::wstring DigestToHex(const TMd5Digest& digest);
 
+// The text of the digest of empty input, which a file that cannot be read
+// gets: d41d8cd98f00b204e9800998ecf8427e.
+std::wstring EmptyInputMD5Hex();
+
 // Bytes per mapped view when a file is digested: large enough to make the
 // mapping calls rare, small enough to find room in a 32-bit process's
 // address space. A multiple of the 64 KiB allocation granularity.

@@ -74,17 +74,17 @@ bool TUserDataFolder::FolderLiesBelow(const std::wstring& relative_folder) const
     return below;
 }
 
-TCheckedEntry TUserDataFolder::OpenFile(const std::wstring& relative) const {
+TCheckedEntry TUserDataFolder::OpenFile(const std::wstring& relative, DWORD access) const {
     if (!valid_ || !IsPlainRelativePath(relative)) return TCheckedEntry();
     if (!FolderLiesBelow(ExcludeTrailingBackslash(ExtractFilePath(relative)))) return TCheckedEntry();
     TCheckedEntry entry;
     if (strict_) {
-        entry = OpenCheckedEntry(path_ + relative, ChildLocation(location_, relative), GENERIC_READ);
+        entry = OpenCheckedEntry(path_ + relative, ChildLocation(location_, relative), access);
     } else {
         // With the user's rights the file's own location is not asked for
         // (an expensive question on some systems): the handle shows a link
         // on Windows, and anything else is bounded by the user's rights.
-        entry.Handle = OpenNoFollow(path_ + relative, GENERIC_READ | FILE_READ_ATTRIBUTES);
+        entry.Handle = OpenNoFollow(path_ + relative, access | FILE_READ_ATTRIBUTES);
         if (entry.Handle && (!::GetFileInformationByHandle(entry.Handle.Get(), &entry.Info) ||
                              IsLinkHandle(entry.Handle.Get(), entry.Info.dwFileAttributes))) {
             entry.Handle.Reset();
@@ -94,6 +94,18 @@ TCheckedEntry TUserDataFolder::OpenFile(const std::wstring& relative) const {
     const bool folder = (entry.Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (folder || (strict_ && entry.Info.nNumberOfLinks > 1)) entry.Handle.Reset();
     return entry;
+}
+
+ScopedFileHandle TUserDataFolder::OpenForReading(const std::wstring& relative, const TCheckedEntry& checked) const {
+    if (!valid_ || !checked.Handle || !IsPlainRelativePath(relative)) return ScopedFileHandle();
+    ScopedFileHandle file = OpenNoFollow(path_ + relative, GENERIC_READ | FILE_READ_ATTRIBUTES);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (file &&
+        (!::GetFileInformationByHandle(file.Get(), &info) || !SameFile(FileIdOf(info), FileIdOf(checked.Info)))) {
+        file.Reset();
+        ::SetLastError(ERROR_FILE_NOT_FOUND);  // another file stands there now
+    }
+    return file;
 }
 
 }  // namespace vantrel

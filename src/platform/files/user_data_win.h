@@ -40,11 +40,19 @@ public:
     // The folder in extended-length form with a trailing backslash.
     const std::wstring& Path() const { return path_; }
 
-    // Opens the file at `relative` below the folder for reading, checked on
-    // its handle as above; an invalid handle for a missing file, a link, a
-    // folder, a relative path that could leave the folder, or (without the
-    // user's rights) a file with more than one name.
-    TCheckedEntry OpenFile(const std::wstring& relative) const;
+    // Opens the file at `relative` below the folder with `access` (and
+    // FILE_READ_ATTRIBUTES), checked on its handle as above; an invalid
+    // handle for a missing file, a link, a folder, a relative path that could
+    // leave the folder, or (without the user's rights) a file with more than
+    // one name. An open for attributes only succeeds whatever another
+    // program's sharing.
+    TCheckedEntry OpenFile(const std::wstring& relative, DWORD access = GENERIC_READ) const;
+
+    // Opens for reading the file that `checked` (an OpenFile of `relative`)
+    // is, by its name again, not following a link; invalid when it cannot be
+    // read (the last error tells why: another program holds it without
+    // sharing, access is denied) or is no longer the same file.
+    ScopedFileHandle OpenForReading(const std::wstring& relative, const TCheckedEntry& checked) const;
 
 private:
     // True when the folder at `relative_folder` below this one lies where

@@ -1,5 +1,6 @@
 #include "platform/system/impersonation_win.h"
 
+#include "platform/base/contain_win.h"
 #include "platform/system/elevation_win.h"
 #include "platform/system/identity_win.h"
 
@@ -52,6 +53,7 @@ TRunRights TRunRights::OfThisProcess() {
 TActAsUser::TActAsUser(const TUserRights& rights) {
     if (rights.Token() != nullptr) {
         impersonating_ = ::SetThreadToken(nullptr, rights.Token()) != FALSE;
+        if (!impersonating_) RecordFailure(L"acting as the session user", L"Cannot act as the user", ::GetLastError());
         active_ = impersonating_;
         ready_ = impersonating_;
     } else {
