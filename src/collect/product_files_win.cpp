@@ -112,10 +112,23 @@ public:
         WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base, folders_made_);
     }
 
-    // Lists with the user's rights.
-    void List(const std::wstring& pattern, bool folders, TStringList& list) {
+    // Lists the entries of `pattern`, a folder below the product folder
+    // `root` and a wildcard, with the user's rights. Without them nothing
+    // bounds the listing: the folder must then lie where its path says, so
+    // that a link there lists no other account's names, which would reach
+    // the log.
+    void List(const std::wstring& root, const std::wstring& pattern, bool folders, TStringList& list) {
         TActAsUser as_user(rights_);
         if (!as_user.Ready()) return;
+        if (!rights_.BoundByUser()) {
+            const TUserDataFolder* data = Root(root);
+            const std::wstring folder = RelativePath(ExcludeTrailingBackslash(FullPath(root)),
+                                                     ExcludeTrailingBackslash(ExtractFilePath(FullPath(pattern))));
+            if (data == nullptr || (!folder.empty() && !IsPlainRelativePath(folder)) ||
+                !data->FolderLiesBelow(folder)) {
+                return;
+            }
+        }
         ListEntries(pattern, folders, list);
     }
 
@@ -138,7 +151,7 @@ void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std:
     // A failure outside one file's copy leaves out the rest of this pattern.
     ContainFailure(kStage, [&] {
         TStringList files;
-        reader.List(path, false, files);
+        reader.List(plan.Root, path, false, files);
         WriteLog(path);
         WriteLog(DecimalText(static_cast<std::uint64_t>(files.size())));
         for (const auto& file : files) {
@@ -171,7 +184,7 @@ void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, co
     }
     if (folders.AppDataDir.empty()) return;
     TStringList devices;
-    reader.List(HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
+    reader.List(folders.AppDataDir, HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
     for (const auto& device : devices) {
         CollectOne(reader, HandsetVaultPattern(ExtractFileName(device)), folders, work_dir);
     }

@@ -331,6 +331,29 @@ TEST_F(ProductDataLinks, NothingOfAnotherAccountIsCopied) {
     EXPECT_EQ(ReadFileBytes(Work() + L"plain.log"), kSecret);
 }
 
+// A pattern's folder that is itself a link lists nothing without the user's
+// rights, so the other account's file names never reach the log, which the
+// user can read. With the user's rights Windows refuses that listing itself;
+// Wine lists it, which shows the names would otherwise be logged.
+TEST_F(ProductDataLinks, ALinkAtAPatternFolderListsNoOtherAccountsNames) {
+    const std::wstring sync = Root(kVnt) + L"Sync";
+    vantrel_test::RemoveLink(sync + L"\\linked.dat");
+    RemoveTree(sync);
+    WriteFileBytes(Other(L"names\\other-account-name.dat"), kSecret);
+    ASSERT_TRUE(vantrel_test::MakeLink(sync, Other(L"names")));
+    made_.push_back(sync);
+    auto names_logged = [this](const TUserRights& rights) {
+        LogTail log;
+        RemoveTree(Work());
+        CollectProductFiles(Folders(true), Work(), rights);
+        bool named = false;
+        for (const auto& line : log.NewLines()) named = named || line.find(L"other-account") != std::wstring::npos;
+        return named;
+    };
+    EXPECT_FALSE(names_logged(TUserRights()));
+    EXPECT_TRUE(names_logged(TUserRights::OwnAreTheUsers()));
+}
+
 // A profile reached through a folder link (moved to another disk) is an
 // ordinary machine: with the user's rights everything is collected. Without
 // them only a link the system or the administrators made may lie above a

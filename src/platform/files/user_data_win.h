@@ -54,10 +54,12 @@ public:
     // sharing, access is denied) or is no longer the same file.
     ScopedFileHandle OpenForReading(const std::wstring& relative, const TCheckedEntry& checked) const;
 
-private:
-    // True when the folder at `relative_folder` below this one lies where
-    // that path says; asked once per folder.
+    // True when the folder at `relative_folder` (no trailing backslash;
+    // empty: this folder) below this one lies where that path says, no link
+    // on the way; asked once per folder.
     bool FolderLiesBelow(const std::wstring& relative_folder) const;
+
+private:
 
     bool strict_ = false;  // no user's rights bound the reads
     bool valid_ = false;
