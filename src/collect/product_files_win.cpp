@@ -56,24 +56,39 @@ void ListEntries(const std::wstring& pattern, bool folders, TStringList& list) {
 // and opened once.
 using TOpenFolders = std::map<std::wstring, ScopedFileHandle>;
 
-// Writes a copy of the open `source` at `target` (extended-length, in the
-// working folder), with the source's attributes and times. An older copy
-// there is replaced by a complete new one.
-void WriteCopy(const TCheckedEntry& source, const std::wstring& target, TOpenFolders& folders) {
+// Writes a copy of the open `source` (the file `file`) at `target`
+// (extended-length, in the working folder), with the source's attributes and
+// times. An older copy there is replaced by a complete new one. A file that
+// cannot be read to its end (a locked range), or a copy that cannot be
+// written, is left out with its line.
+void WriteCopy(const TCheckedEntry& source, const std::wstring& file, const std::wstring& target,
+               TOpenFolders& folders) {
     const std::wstring folder = ExtractFilePath(target);
     auto found = folders.find(folder);
     if (found == folders.end()) {
         if (!DirectoryExists(folder)) ForceDirectories(folder);
         found = folders.emplace(folder, OpenFolderToWriteIn(folder, false)).first;
     }
-    if (!found->second) return;
+    if (!found->second) {
+        RecordFailure(kStage, L"Cannot write the copy of " + file, ::GetLastError());
+        return;
+    }
     DWORD attributes = source.Info.dwFileAttributes & kCopiedAttributes;
     if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     TReplacement copy(found->second.Get(), ExtractFileName(target), attributes);
-    if (!copy.Valid() || !CopyOpenFileContent(source.Handle.Get(), copy.File())) return;
+    if (!copy.Valid()) {
+        RecordFailure(kStage, L"Cannot write the copy of " + file, copy.Error());
+        return;
+    }
+    bool read_failed = false;
+    if (!CopyOpenFileContent(source.Handle.Get(), copy.File(), &read_failed)) {
+        RecordFailure(kStage, (read_failed ? L"Cannot read file " : L"Cannot write the copy of ") + file,
+                      ::GetLastError());
+        return;
+    }
     ::SetFileTime(copy.File(), &source.Info.ftCreationTime, &source.Info.ftLastAccessTime,
                   &source.Info.ftLastWriteTime);
-    copy.Commit();
+    if (!copy.Commit()) RecordFailure(kStage, L"Cannot write the copy of " + file, copy.Error());
 }
 
 // The product folders of one collection, each opened once, and the rights
@@ -109,7 +124,7 @@ public:
             if (IsReadRefusal(open_error)) RecordFailure(kStage, L"Cannot open file " + file, open_error);
             return;
         }
-        WriteCopy(source, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base, folders_made_);
+        WriteCopy(source, file, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base, folders_made_);
     }
 
     // Lists the entries of `pattern`, a folder below the product folder

@@ -1,7 +1,9 @@
 #include "job/run_area_win.h"
 
+#include "platform/base/contain_win.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/text.h"
 #include "platform/system/elevation_win.h"
 #include "platform/system/folders_win.h"
 
@@ -12,8 +14,9 @@ TRunArea::TRunArea(const TWorkAreaPlaces& places) {
         try {
             folder_.reset(new TPrivateFolder(candidate.Parent, kWorkAreaPrefix, candidate.AdministratorsOnly));
             return;
-        } catch (const EToolError&) {
-            // The next place is tried.
+        } catch (const EToolError& error) {
+            // The place's line tells why; the next place is tried.
+            RecordFailure(L"working area", DecodeUtf8(error.what()) + L" in " + candidate.Parent, error.SystemCode());
         }
     }
 }

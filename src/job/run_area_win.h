@@ -14,8 +14,9 @@ namespace vantrel {
 
 class TRunArea {
 public:
-    // Tries the places WorkAreaCandidates gives, in turn. Never throws:
-    // Ready() is false when no candidate gave an area.
+    // Tries the places WorkAreaCandidates gives, in turn; each place that
+    // gives none leaves its line with the reason. Never throws: Ready() is
+    // false when no candidate gave an area.
     explicit TRunArea(const TWorkAreaPlaces& places);
     TRunArea(const TRunArea&) = delete;
     TRunArea& operator=(const TRunArea&) = delete;

@@ -19,6 +19,8 @@ namespace vantrel {
 
 namespace {
 
+const wchar_t kStage[] = L"system information";
+
 const wchar_t kSavedName[] = L"SystemInfo.txt";
 const DWORD kJobPollMs = 10;
 const DWORD kEndWaitMs = 5000;  // how long an ended process may take to go away
@@ -38,6 +40,7 @@ std::wstring DecodeOemText(const std::string& bytes) { return CodePageToWide(::G
 class TDeadline {
 public:
     explicit TDeadline(DWORD span_ms) : start_(::GetTickCount()), span_(span_ms) {}
+    DWORD Span() const { return span_; }
     DWORD Remaining() const {
         const DWORD elapsed = ::GetTickCount() - start_;
         return elapsed >= span_ ? 0 : span_ - elapsed;
@@ -232,6 +235,7 @@ bool StartCommand(HANDLE output, TCommand& command) {
 
     PROCESS_INFORMATION info = {};
     bool started = false;
+    DWORD error = ERROR_SUCCESS;
     {
         ScopedFsRedirectionOff native_system_folder;
         started = ::CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE,
@@ -241,8 +245,12 @@ bool StartCommand(HANDLE output, TCommand& command) {
             started = ::CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, flags, nullptr,
                                        system_dir.c_str(), &startup.StartupInfo, &info) != FALSE;
         }
+        if (!started) error = ::GetLastError();  // before the redirection is restored
     }
-    if (!started) return false;
+    if (!started) {
+        ::SetLastError(error);
+        return false;
+    }
     command.Process.Reset(info.hProcess);
     command.Thread.Reset(info.hThread);
     command.Job = MakeCommandJob();
@@ -287,7 +295,7 @@ struct TSystemInfoCapture::TState {
         if (!Running) return;
         // Out of memory while the command's children are listed: the
         // command itself is ended all the same.
-        if (!ContainFailure(L"system information", [this] { EndCommand(Command); })) {
+        if (!ContainFailure(kStage, [this] { EndCommand(Command); })) {
             ::TerminateProcess(Command.Process.Get(), 1);
         }
     }
@@ -303,7 +311,15 @@ struct TSystemInfoCapture::TState {
 TSystemInfoCapture::TSystemInfoCapture(const std::wstring& raw_path, std::uint32_t wait_bound_ms) {
     if (raw_path.empty()) return;
     state_.reset(new TState(raw_path, wait_bound_ms));
-    if (!state_->Raw.Created() || !StartCommand(state_->Raw.Handle(), state_->Command)) return;
+    if (!state_->Raw.Created()) {
+        RecordFailure(kStage, L"Cannot create the raw output file " + raw_path + L"; only the header is saved",
+                      ::GetLastError());
+        return;
+    }
+    if (!StartCommand(state_->Raw.Handle(), state_->Command)) {
+        RecordFailure(kStage, L"Cannot start the systeminfo command; only the header is saved", ::GetLastError());
+        return;
+    }
     state_->Deadline = TDeadline(wait_bound_ms);  // the bound counts from the start
     ::ResumeThread(state_->Command.Thread.Get());
     state_->Running = true;
@@ -326,7 +342,12 @@ const TStringList& TSystemInfoCapture::Collect() {
         const TCommand& command = state->Command;
         const bool ended = ::WaitForSingleObject(command.Process.Get(), state->Deadline.Remaining()) == WAIT_OBJECT_0 &&
                            (!command.Job || WaitForEmptyJob(command.Job.Get(), state->Deadline.Remaining()));
-        if (!ended) EndCommand(command);
+        if (!ended) {
+            EndCommand(command);
+            RecordFailure(kStage, L"The systeminfo command did not end within " +
+                                      DecimalText(static_cast<std::uint64_t>(state->Deadline.Span() / 1000)) +
+                                      L" s; it was ended and only the header is saved");
+        }
         state->Running = false;
         if (ended) output = SplitOutputLines(DecodeCommandOutput(state->Raw.ReadAll(), DecodeOemText));
     }

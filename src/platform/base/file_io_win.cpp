@@ -126,11 +126,13 @@ bool ReadOpenFileContent(void* handle, std::uint32_t view_bytes, std::uint32_t r
     return ReadThroughViews(file, size, view_bytes, sink);
 }
 
-bool CopyOpenFileContent(void* source, void* target) {
+bool CopyOpenFileContent(void* source, void* target, bool* read_failed) {
     std::vector<char> buffer(1 << 16);
+    if (read_failed != nullptr) *read_failed = false;
     while (true) {
         DWORD got = 0;
         if (!::ReadFile(static_cast<HANDLE>(source), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            if (read_failed != nullptr) *read_failed = true;
             return false;
         }
         if (got == 0) return true;

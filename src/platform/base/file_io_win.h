@@ -34,8 +34,8 @@ bool ReadOpenFileContent(void* file, std::uint32_t view_bytes, std::uint32_t rea
                          const TContentSink& sink);
 // Copies what is left of the open file `source` to the open file `target`
 // (both HANDLEs), from their current positions; false when a read or a write
-// fails.
-bool CopyOpenFileContent(void* source, void* target);
+// fails (`read_failed`, when given, tells which), the last error telling why.
+bool CopyOpenFileContent(void* source, void* target, bool* read_failed = nullptr);
 // Full path of the running executable.
 std::wstring GetModulePath();
 // Folder of the running executable, with its trailing backslash.

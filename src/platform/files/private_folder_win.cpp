@@ -62,7 +62,12 @@ TPrivateFolder::TPrivateFolder(const std::wstring& parent, const std::wstring& p
         BY_HANDLE_FILE_INFORMATION info;
         if (!handle || !::GetFileInformationByHandle(handle.Get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || IsLinkPath(folder)) {
-            throw EToolError("The working area is not a plain folder");
+            const DWORD error = handle ? 0 : ::GetLastError();
+            // What this object made goes again (a link put in its place
+            // goes itself, never what it points to).
+            handle.Reset();
+            DeleteDirTree(folder);
+            throw EToolError("The working area is not a plain folder", error);
         }
         id_ = FileIdOf(info);
         path_ = folder + L"\\";

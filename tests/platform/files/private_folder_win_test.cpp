@@ -1,6 +1,7 @@
 #include "platform/files/private_folder_win.h"
 
 #include "platform/base/errors.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/file_io_win.h"
 #include "platform/base/text.h"
 #include "platform/files/safe_paths.h"
@@ -93,6 +94,30 @@ TEST(PrivateFolder, NewUnpredictableNamesRemovedWithEverythingInThem) {
     EXPECT_EQ(names.size(), 2u);
     EXPECT_TRUE(TreeOf(parent.Path()).empty());
     EXPECT_THROW(TPrivateFolder(parent.Path() + L"missing", L"GetInfoDir.", false), EToolError);
+}
+
+// Refuses the first open of a new area for its attributes only: the check
+// that follows its creation.
+class TRefuseAreaCheck : public TAccessPolicy {
+public:
+    bool Permits(const TAccessRequest& request) override {
+        const bool check = !refused_ && request.Kind == TAccessKind::Open && request.Access == FILE_READ_ATTRIBUTES &&
+                           request.Path.find(L"GetInfoDir.") != std::wstring::npos;
+        refused_ = refused_ || check;
+        return !check;
+    }
+    bool refused_ = false;
+};
+
+// A new area whose check fails is not left behind.
+TEST(PrivateFolder, AnAreaWhoseCheckFailsIsRemoved) {
+    TempFolder parent(L"private check");
+    TRefuseAreaCheck refuse;
+    SetAccessPolicy(&refuse);
+    EXPECT_THROW(TPrivateFolder(parent.Path(), L"GetInfoDir.", false), EToolError);
+    SetAccessPolicy(nullptr);
+    EXPECT_TRUE(refuse.refused_);
+    EXPECT_TRUE(TreeOf(parent.Path()).empty());
 }
 
 }  // namespace
