@@ -3,6 +3,7 @@
 #include "collect/log_tail_win.h"
 #include "platform/base/contain_win.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/wow64_win.h"
 #include "platform/files/directory_win.h"
@@ -216,6 +217,65 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
     EXPECT_TRUE(StartsWith(listed[1], L"Error: product files: Cannot open file " + Root(locked[1])));
 }
 
+// A file that opens but cannot be read to its end is left out with its
+// line, and no partial copy stays. On Windows another program's locked range
+// does that; Wine does not enforce such locks on reads, so the file here is
+// a link to one whose reads fail (the process's own memory from address 0),
+// taken with the user's rights.
+TEST_F(ProductFiles, AFileThatCannotBeReadToItsEndIsLeftOutWithItsLine) {
+    const std::wstring file = Root(L"Program Files\\Vantrel\\Faults.log");
+    ::DeleteFileW(file.c_str());
+    ASSERT_TRUE(vantrel_test::MakeLink(file, L"Z:\\proc\\self\\mem"));
+    LogTail log;
+    CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
+    vantrel_test::RemoveLink(file);
+
+    std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
+    expected.erase(L"AppPath\\Faults.log");
+    ExpectCopies(expected);
+    std::vector<std::wstring> errors;
+    for (const auto& line : log.NewLines()) {
+        if (StartsWith(line, L"Error: ")) errors.push_back(line);
+    }
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(StartsWith(errors[0], L"Error: product files: Cannot read file " + file + L" (Windows error "))
+        << Printable(errors[0]);
+}
+
+// Refuses creating the copy of one file in the working folder, as a full
+// or failing disk would.
+class TRefuseCopy : public TAccessPolicy {
+public:
+    explicit TRefuseCopy(std::wstring name) : name_(std::move(name)) {}
+    bool Permits(const TAccessRequest& request) override {
+        return !(request.Kind == TAccessKind::Create && request.Folder != nullptr &&
+                 StartsWith(request.Path, name_ + L"."));
+    }
+
+private:
+    std::wstring name_;
+};
+
+// A copy that cannot be written is left out with its line; the others come.
+TEST_F(ProductFiles, ACopyThatCannotBeWrittenIsLeftOutWithItsLine) {
+    TRefuseCopy refuse(L"crashnote");
+    LogTail log;
+    SetAccessPolicy(&refuse);
+    CollectProductFiles(Folders(true), Work(), TRunRights::OfThisProcess().User);
+    SetAccessPolicy(nullptr);
+
+    std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
+    expected.erase(L"AppPath\\crashnote.txt");
+    ExpectCopies(expected);
+    std::vector<std::wstring> errors;
+    for (const auto& line : log.NewLines()) {
+        if (StartsWith(line, L"Error: ")) errors.push_back(line);
+    }
+    EXPECT_EQ(errors, std::vector<std::wstring>{L"Error: product files: Cannot write the copy of " +
+                                                Root(L"Program Files\\Vantrel\\crashnote.txt") +
+                                                L" (Windows error 5: " + SystemErrorText(ERROR_ACCESS_DENIED) + L")"});
+}
+
 TEST_F(ProductFiles, MissingProductFoldersCopyNothingAndTraceEmptyMatches) {
     const TProductFolders folders = {Root(L"nowhere\\"), Root(L"no roaming"), std::wstring()};
     LogTail log;
@@ -383,8 +443,16 @@ TEST_F(ProductFiles, ReadsWithAnUnusableUserTokenTakeNothing) {
         ASSERT_TRUE(::DuplicateTokenEx(own, TOKEN_QUERY | (usable ? TOKEN_IMPERSONATE : 0), nullptr,
                                        SecurityImpersonation, TokenImpersonation, token.Receive()));
         RemoveTree(Work());
+        LogTail log;
         CollectProductFiles(Folders(true), Work(), TUserRights::FromToken(std::move(token)));
         EXPECT_EQ(Copies(Work()).empty(), !usable);
+        // Each refused impersonation leaves its line.
+        bool refused_line = false;
+        for (const auto& line : log.NewLines()) {
+            refused_line =
+                refused_line || StartsWith(line, L"Error: acting as the session user: Cannot act as the user");
+        }
+        EXPECT_EQ(refused_line, !usable);
         HANDLE thread_token = nullptr;
         EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &thread_token));  // reverted
     }

@@ -389,9 +389,17 @@ TEST_F(ReportJob, AnOldTargetIsReplacedOnlyByACompleteCopy) {
     HANDLE held =
         ::CreateFileW(target_file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    LogTail log;
     Run(RecordingStages());
     ::CloseHandle(held);
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_FAILED, 0));
+    // The failed copy leaves its line with the Windows error.
+    const std::vector<std::wstring> lines = log.NewLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(StartsWith(lines[0],
+                           L"Error: copy to the target: Cannot give the copy the name "
+                           L"Vantrel_Debug_Info.zip (Windows error "))
+        << vantrel_test::Printable(lines[0]);
     EXPECT_EQ(ReadFileBytes(target_file_), "kept");
     ExpectOnlyTheTarget();
 
@@ -404,8 +412,15 @@ TEST_F(ReportJob, WithoutATemporaryFolderTheAreaIsMadeInTheToolsFolder) {
     TempFolder program(L"program");
     places_.UserTemp = temp_.Path() + L"missing\\";
     places_.ProgramDir = program.Path();
+    LogTail log;
     Run(RecordingStages());
     EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
+    // The refused place leaves its line with the reason.
+    const std::vector<std::wstring> lines = log.NewLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(StartsWith(lines[0], L"Error: working area: Cannot create the working area in " + places_.UserTemp +
+                                         L" (Windows error 3: "))
+        << vantrel_test::Printable(lines[0]);
     EXPECT_EQ(ExtractFilePath(ExcludeTrailingBackslash(ExtractFilePath(ExcludeTrailingBackslash(work_dir_)))),
               program.Path());
     EXPECT_TRUE(vantrel_test::TreeOf(program.Path()).empty());

@@ -46,14 +46,17 @@ def lines_of(text):
     return re.split(r"\r\n|\r|\n", text[:-2] if text.endswith("\r\n") else text)
 
 
+BOUND_LINE = ("Error: system information: The systeminfo command did not end within %d s; it was ended and only "
+              "the header is saved" % (TEST_BOUND_MS // 1000))
+
 CASES = [
-    # name, bytes the command writes (None: nothing), never exits, expected output lines
-    ("oem code page without mark", OEM_TEXT.encode("cp437"), False, lines_of(OEM_TEXT)),
-    ("utf-8 mark", b"\xef\xbb\xbf" + WIDE_TEXT.encode("utf-8"), False, lines_of(WIDE_TEXT)),
-    ("utf-16le mark", b"\xff\xfe" + WIDE_TEXT.encode("utf-16-le"), False, lines_of(WIDE_TEXT)),
-    ("utf-16be mark", b"\xfe\xff" + WIDE_TEXT.encode("utf-16-be"), False, lines_of(WIDE_TEXT)),
-    ("no output", None, False, []),
-    ("never exits", OEM_TEXT.encode("cp437"), True, []),
+    # name, bytes the command writes (None: nothing), never exits, expected output lines, failure lines
+    ("oem code page without mark", OEM_TEXT.encode("cp437"), False, lines_of(OEM_TEXT), []),
+    ("utf-8 mark", b"\xef\xbb\xbf" + WIDE_TEXT.encode("utf-8"), False, lines_of(WIDE_TEXT), []),
+    ("utf-16le mark", b"\xff\xfe" + WIDE_TEXT.encode("utf-16-le"), False, lines_of(WIDE_TEXT), []),
+    ("utf-16be mark", b"\xfe\xff" + WIDE_TEXT.encode("utf-16-be"), False, lines_of(WIDE_TEXT), []),
+    ("no output", None, False, [], []),
+    ("never exits", OEM_TEXT.encode("cp437"), True, [], [BOUND_LINE]),
 ]
 
 
@@ -109,12 +112,30 @@ class SystemInfoCapture(PrivatePrefixCase):
         # The OEM case's letters differ in the ANSI code page, so a capture
         # that decoded with that page would show other characters.
         self.assertNotEqual(OEM_TEXT.encode("cp437").decode("cp1252", "replace"), OEM_TEXT)
-        for name, output, hang, expected in CASES:
+        for name, output, hang, expected, failures in CASES:
             with self.subTest(name):
                 report, saved = self.capture(output, hang)
                 self.assertSavedLines(saved, expected)
+                self.assertEqual(report["failures"], failures)
                 self.assertEqual(os.listdir(self.temp), [], "raw output left behind")
                 self.assertEqual(report["systeminfo_running"], 0)
+
+    def test_a_command_that_cannot_start_leaves_the_header_and_its_line(self):
+        windows = os.path.join(winebed.drive_c(self.prefix), "windows")
+        programs = [os.path.join(windows, folder, "systeminfo.exe") for folder in ("system32", "syswow64")]
+        for program in programs:
+            os.rename(program, program + ".away")
+        try:
+            report, saved = self.capture(OEM_TEXT.encode("cp437"))
+        finally:
+            for program in programs:
+                os.rename(program + ".away", program)
+        self.assertSavedLines(saved, [])
+        self.assertEqual(len(report["failures"]), 1)
+        self.assertTrue(report["failures"][0].startswith(
+            "Error: system information: Cannot start the systeminfo command; only the header is saved (Windows "
+            "error "), report["failures"])
+        self.assertEqual(os.listdir(self.temp), [], "raw output left behind")
 
     def test_something_already_at_the_raw_path_is_left_alone(self):
         victim = os.path.join(self.scratch, "victim.txt")
@@ -131,8 +152,12 @@ class SystemInfoCapture(PrivatePrefixCase):
                 raw = winebed.unix_path(self.prefix, raw_win)
                 plant(raw)
                 try:
-                    _, saved = self.capture(OEM_TEXT.encode("cp437"), raw_win=raw_win)
+                    report, saved = self.capture(OEM_TEXT.encode("cp437"), raw_win=raw_win)
                     self.assertSavedLines(saved, [])
+                    self.assertEqual(len(report["failures"]), 1)
+                    self.assertTrue(report["failures"][0].startswith(
+                        "Error: system information: Cannot create the raw output file " + raw_win +
+                        "; only the header is saved (Windows error "), report["failures"])
                     self.assertTrue(os.path.lexists(raw), "a thing the tool did not create was removed")
                     with open(victim, "rb") as f:
                         self.assertEqual(f.read(), b"keep me")
