@@ -1,6 +1,7 @@
 #include "zip/dir_search_win.h"
 
 #include "platform/base/text.h"
+#include "platform/files/links_win.h"
 #include "zip/zip_names.h"
 
 namespace vantrel {
@@ -24,9 +25,11 @@ std::wstring TDirSearch::Next() {
         const std::wstring name = data.cFileName;
         const DWORD attributes = data.dwFileAttributes;
         if (name == L"." || name == L".." || (attributes & passed_over) != 0) continue;
-        // Nothing in the folder being packed is reached through a reparse
-        // point: a link there is neither entered nor packed.
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        // Nothing in the folder being packed is reached through a link: a
+        // link there is neither entered nor packed. Other reparse points (a
+        // cloud placeholder, a deduplicated or compressed file) are ordinary
+        // files and folders.
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkEntry(data, top.Folder + name)) continue;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             std::wstring folder = top.Folder + name + L"\\";
             if (recurse_) Enter(folder);  // invalidates `top`

@@ -6,6 +6,7 @@
 #include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/base/text_win.h"
+#include "platform/files/links_win.h"
 
 #include <cstring>
 #include <vector>
@@ -85,11 +86,14 @@ void TArchiveFile::Keep() {
     if (!file_->Commit()) throw EToolError("Cannot create archive " + EncodeUtf8(path_), file_->Error());
 }
 
-bool TSourceFile::Open(const std::wstring& path) {
+bool TSourceFile::Open(const std::wstring& path, bool reparse_point) {
     path_ = path;
-    // A link put in the file's place after the walk is opened as the link
-    // itself, which holds no data, never as what it points to.
-    file_ = OpenFileHandle(path, GENERIC_READ, kShareReadWrite, OPEN_EXISTING, kSequential | kOpenLinkItself);
+    file_ = OpenFileHandle(path, GENERIC_READ | FILE_READ_ATTRIBUTES, kShareReadWrite, OPEN_EXISTING,
+                           kSequential | kOpenLinkItself);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (reparse_point && file_ && ::GetFileInformationByHandle(file_.Get(), &info)) {
+        file_ = ContentHandle(std::move(file_), info, path, GENERIC_READ, kShareReadWrite);
+    }
     return file_.Valid();
 }
 
@@ -120,7 +124,7 @@ std::size_t TSourceFile::Read(char* buffer, std::size_t size) {
 
 std::unique_ptr<TPieceReader> TSelectedFiles::Open(std::size_t index, TMemberInfo& member) {
     auto source = std::make_unique<TSourceFile>();
-    if (!source->Open(files_[index].Path)) return nullptr;
+    if (!source->Open(files_[index].Path, files_[index].ReparsePoint)) return nullptr;
     member = source->Describe(files_[index].Name);
     return source;
 }

@@ -45,8 +45,11 @@ private:
 // and writing it.
 class TSourceFile : public TPieceReader {
 public:
-    // False when the file no longer exists or cannot be opened.
-    bool Open(const std::wstring& path);
+    // False when the file no longer exists or cannot be opened. A link put
+    // in its place after the walk is opened as itself, which holds no data;
+    // a file the walk listed as another reparse point (`reparse_point`) is
+    // read through its filter.
+    bool Open(const std::wstring& path, bool reparse_point);
     // What the open file says now: attributes, size, last write time as
     // MS-DOS local time (0xFFFFFFFF when it cannot be read).
     TMemberInfo Describe(const TEncodedName& name) const;
@@ -62,6 +65,7 @@ private:
 struct TSelectedFile {
     std::wstring Path;
     TEncodedName Name;
+    bool ReparsePoint = false;  // the walk's listing showed a reparse point (no link)
 };
 
 // The selected files as the packer opens them.

@@ -78,7 +78,8 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
             // Masks that overlap would list a file twice.
             if (writer.FilesList.size() > 1 && !seen.insert(key).second) continue;
             const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
-            files.push_back(TSelectedFile{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages())});
+            files.push_back(TSelectedFile{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages()),
+                                          (found & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
         }
     }
     return files;

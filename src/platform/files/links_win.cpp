@@ -145,6 +145,21 @@ ScopedFileHandle OpenNoFollow(const std::wstring& path, DWORD access) {
     return OpenFileHandle(path, access, kShareAll, OPEN_EXISTING, kOpenEntryItself);
 }
 
+ScopedFileHandle ContentHandle(ScopedFileHandle entry, const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& path,
+                               DWORD access, DWORD share) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        IsLinkHandle(entry.Get(), info.dwFileAttributes)) {
+        return entry;
+    }
+    ScopedFileHandle content = OpenFileHandle(path, access | FILE_READ_ATTRIBUTES, share, OPEN_EXISTING, kOpenFolders);
+    BY_HANDLE_FILE_INFORMATION again;
+    if (!content || !::GetFileInformationByHandle(content.Get(), &again) ||
+        !SameFile(FileIdOf(again), FileIdOf(info))) {
+        return ScopedFileHandle();
+    }
+    return content;
+}
+
 TCheckedEntry OpenCheckedEntry(const std::wstring& path, const TFileLocation& expected, DWORD access) {
     TCheckedEntry entry;
     ScopedFileHandle handle = OpenNoFollow(path, access | FILE_READ_ATTRIBUTES);
@@ -154,7 +169,7 @@ TCheckedEntry OpenCheckedEntry(const std::wstring& path, const TFileLocation& ex
         !SameLocation(location, expected)) {
         return entry;
     }
-    entry.Handle = std::move(handle);
+    entry.Handle = ContentHandle(std::move(handle), entry.Info, path, access, kShareAll);
     return entry;
 }
 

@@ -61,6 +61,15 @@ bool IsOwnedBySystemOrAdministrators(HANDLE handle);
 // open too), with `access` and read, write and delete sharing.
 ScopedFileHandle OpenNoFollow(const std::wstring& path, DWORD access);
 
+// The handle to read `entry`'s content with. `entry` was opened at `path`
+// with kOpenLinkItself, so a reparse point came as itself; one that is no
+// link (a cloud placeholder, a deduplicated or compressed file) keeps its
+// content behind its filter, so it is opened again through the filter with
+// `access` and `share`, and kept only when that is the same file. Any other
+// entry is returned as it is. Invalid when the reopened file is another.
+ScopedFileHandle ContentHandle(ScopedFileHandle entry, const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& path,
+                               DWORD access, DWORD share);
+
 // An entry opened for use and checked on its handle.
 struct TCheckedEntry {
     ScopedFileHandle Handle;

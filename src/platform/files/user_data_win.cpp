@@ -89,6 +89,9 @@ TCheckedEntry TUserDataFolder::OpenFile(const std::wstring& relative, DWORD acce
                              IsLinkHandle(entry.Handle.Get(), entry.Info.dwFileAttributes))) {
             entry.Handle.Reset();
         }
+        if (entry.Handle) {
+            entry.Handle = ContentHandle(std::move(entry.Handle), entry.Info, path_ + relative, access, kShareAll);
+        }
     }
     if (!entry.Handle) return entry;
     const bool folder = (entry.Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -105,6 +108,7 @@ ScopedFileHandle TUserDataFolder::OpenForReading(const std::wstring& relative, c
         file.Reset();
         ::SetLastError(ERROR_FILE_NOT_FOUND);  // another file stands there now
     }
+    if (file) file = ContentHandle(std::move(file), info, path_ + relative, GENERIC_READ, kShareAll);
     return file;
 }
 

@@ -60,7 +60,6 @@ public:
     bool FolderLiesBelow(const std::wstring& relative_folder) const;
 
 private:
-
     bool strict_ = false;  // no user's rights bound the reads
     bool valid_ = false;
     std::wstring path_;
