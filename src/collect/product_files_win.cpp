@@ -92,10 +92,11 @@ void WriteCopy(const TCheckedEntry& source, const std::wstring& file, const std:
 }
 
 // The product folders of one collection, each opened once, and the rights
-// they are read with.
+// they are read with: the application-data folder's own, the others'.
 class TProductReader {
 public:
-    explicit TProductReader(const TUserRights& rights) : rights_(rights) {}
+    TProductReader(const TUserRights& rights, const std::wstring& app_data_dir, const TUserRights& app_data_rights)
+        : rights_(rights), app_data_key_(KeyOf(app_data_dir)), app_data_rights_(app_data_rights) {}
 
     // Copies `file` (a full path below the plan's root) to its place below
     // the plan's target root. The source is opened with the user's rights;
@@ -109,7 +110,8 @@ public:
         TCheckedEntry source;
         DWORD open_error = ERROR_SUCCESS;
         {
-            TActAsUser as_user(rights_);
+            const TUserRights& rights = RightsFor(plan.Root);
+            TActAsUser as_user(rights);
             if (!as_user.Ready()) return;  // never read with more than the user's rights
             const TUserDataFolder* root = Root(plan.Root);
             if (root == nullptr) return;
@@ -133,9 +135,10 @@ public:
     // that a link there lists no other account's names, which would reach
     // the log.
     void List(const std::wstring& root, const std::wstring& pattern, bool folders, TStringList& list) {
-        TActAsUser as_user(rights_);
+        const TUserRights& rights = RightsFor(root);
+        TActAsUser as_user(rights);
         if (!as_user.Ready()) return;
-        if (!rights_.BoundByUser()) {
+        if (!rights.BoundByUser()) {
             const TUserDataFolder* data = Root(root);
             const std::wstring folder = RelativePath(ExcludeTrailingBackslash(FullPath(root)),
                                                      ExcludeTrailingBackslash(ExtractFilePath(FullPath(pattern))));
@@ -148,16 +151,27 @@ public:
     }
 
 private:
+    static std::wstring KeyOf(const std::wstring& folder) {
+        return folder.empty() ? folder : UpperCaseText(IncludeTrailingBackslash(FullPath(folder)));
+    }
+
+    const TUserRights& RightsFor(const std::wstring& root) const {
+        return KeyOf(root) == app_data_key_ ? app_data_rights_ : rights_;
+    }
+
     const TUserDataFolder* Root(const std::wstring& root) {
-        const std::wstring key = UpperCaseText(FullPath(root));
+        const std::wstring key = KeyOf(root);
         auto found = roots_.find(key);
         if (found == roots_.end()) {
-            found = roots_.emplace(key, std::unique_ptr<TUserDataFolder>(new TUserDataFolder(root, rights_))).first;
+            found =
+                roots_.emplace(key, std::unique_ptr<TUserDataFolder>(new TUserDataFolder(root, RightsFor(root)))).first;
         }
         return found->second->Valid() ? found->second.get() : nullptr;
     }
 
     const TUserRights& rights_;
+    const std::wstring app_data_key_;
+    const TUserRights& app_data_rights_;
     std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
     TOpenFolders folders_made_;
 };
@@ -190,10 +204,11 @@ void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProd
 }
 
 // The whole collection; an error leaves it at once.
-void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
+void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights,
+                const TUserRights& app_data_rights) {
     const TLogBatch log_lines;  // a line for every file: the log stays open for the collection
     ScopedFsRedirectionOff redirection;
-    TProductReader reader(rights);
+    TProductReader reader(rights, folders.AppDataDir, app_data_rights);
     for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {
         CollectOne(reader, kProductFilePatterns[row], folders, work_dir);
     }
@@ -208,8 +223,13 @@ void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, co
 }  // namespace
 
 // A failure ends the collection; what was copied stays.
+void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights,
+                         const TUserRights& app_data_rights) {
+    ContainFailure(kStage, [&] { CollectAll(folders, work_dir, rights, app_data_rights); });
+}
+
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
-    ContainFailure(kStage, [&] { CollectAll(folders, work_dir, rights); });
+    CollectProductFiles(folders, work_dir, rights, rights);
 }
 
 void ListMatchingFiles(const std::wstring& pattern, TStringList& list) { ListEntries(pattern, false, list); }

@@ -15,9 +15,14 @@
 namespace vantrel {
 
 // Collects every pattern of the list, then each per-device folder, with
-// file-system redirection off for the calling thread, reading with `rights`.
+// file-system redirection off for the calling thread, reading the install
+// and updater folders with `rights` and the application-data folder with
+// `app_data_rights` (the same unless the run's account is not the user's).
 // `work_dir` ends with a backslash. Never throws; an error ends the
 // collection, leaving the later patterns out.
+void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights,
+                         const TUserRights& app_data_rights);
+// The same with one set of rights for all three folders.
 void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights);
 
 // Appends the full path of every file (not folder, not link) matching

@@ -71,7 +71,8 @@ void SystemInformation(TRunContext& run, TStringList&) {
 }
 
 void ProductFiles(TRunContext& run, TStringList&) {
-    CollectProductFiles({run.InstallDir, run.AppDataDir, run.UpdaterDir}, run.WorkDir, run.ReadRights());
+    CollectProductFiles({run.InstallDir, run.AppDataDir, run.UpdaterDir}, run.WorkDir, run.ReadRights(),
+                        run.ReadRightsOfRunAccountData());
 }
 
 // The archive is created new in this run's own area: no earlier file can be

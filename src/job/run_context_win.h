@@ -37,6 +37,10 @@ public:
     // user's in a stage whose row says so (ReadAsUser), the run's own in
     // every other stage.
     const TUserRights& ReadRights() const { return reading_as_user_ ? rights_.User : own_; }
+    // The rights the stage now running reads the run's own account's data
+    // with (its application data): ReadRights when the run's account is the
+    // user's, else the run's own, since that data is not the user's.
+    const TUserRights& ReadRightsOfRunAccountData() const { return rights_.SameAccount ? ReadRights() : own_; }
     // Set by the job from each stage's row.
     void ReadAsUser(bool as_user) { reading_as_user_ = as_user; }
 

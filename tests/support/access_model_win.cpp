@@ -75,21 +75,17 @@ bool LocationOfPath(const std::wstring& path, bool follow, TFileLocation& locati
     return true;
 }
 
-// The full path of an open folder: its drive's letter and its path below the
-// volume root (the model only places objects on drive letters).
+// The full path of an open folder (the system's own answer, which Wine
+// gives as Windows Vista and later do).
 std::wstring PathOfFolder(HANDLE folder) {
-    std::wstring below;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!vantrel::NativeFileName(folder, below) || !::GetFileInformationByHandle(folder, &info)) return std::wstring();
-    for (wchar_t drive = L'A'; drive <= L'Z'; ++drive) {
-        const std::wstring root = std::wstring(1, drive) + L":\\";
-        DWORD serial = 0;
-        if (::GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) &&
-            serial == info.dwVolumeSerialNumber) {
-            return std::wstring(1, drive) + L":" + below;
-        }
-    }
-    return std::wstring();
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    static const auto final_path = reinterpret_cast<FinalPathFn>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+    if (final_path == nullptr) return std::wstring();
+    wchar_t buffer[4096] = {};
+    const DWORD length = final_path(folder, buffer, 4095, 0);
+    if (length == 0 || length >= 4095) return std::wstring();
+    return std::wstring(buffer, length);
 }
 
 bool Below(const TFileLocation& object, const TFileLocation& folder) {

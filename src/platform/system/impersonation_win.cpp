@@ -4,6 +4,8 @@
 #include "platform/system/elevation_win.h"
 #include "platform/system/identity_win.h"
 
+#include <vector>
+
 namespace vantrel {
 
 namespace {
@@ -27,6 +29,26 @@ ScopedKernelHandle SessionUserToken() {
     return impersonation;
 }
 
+// The account SID a token is of; empty when it cannot be read.
+std::vector<unsigned char> AccountOf(HANDLE token) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    const auto* bytes = static_cast<const unsigned char*>(sid);
+    return std::vector<unsigned char>(bytes, bytes + ::GetLengthSid(sid));
+}
+
+// True when `token` is of the account this process runs as.
+bool OfThisAccount(HANDLE token) {
+    HANDLE own = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &own)) return false;
+    const ScopedKernelHandle hold(own);
+    const std::vector<unsigned char> mine = AccountOf(own);
+    return !mine.empty() && mine == AccountOf(token);
+}
+
 }  // namespace
 
 TUserRights TUserRights::OwnAreTheUsers() {
@@ -47,6 +69,10 @@ TRunRights TRunRights::OfThisProcess() {
     TRunRights rights;
     rights.Elevated = IsRunElevated();
     rights.User = rights.Elevated ? TUserRights::OfSessionUser() : TUserRights::OwnAreTheUsers();
+    // An elevated run under another account than the user's (an
+    // administrator's credentials typed in for a standard user) owns its
+    // application data itself.
+    rights.SameAccount = !rights.User.Token() || OfThisAccount(rights.User.Token());
     return rights;
 }
 

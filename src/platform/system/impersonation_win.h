@@ -41,6 +41,11 @@ struct TRunRights {
     // The user's: the run's own when it is not elevated, else the session
     // user's shell's token, or none when no such token can be had.
     TUserRights User;
+    // The run's account is the session user's (under User Account Control
+    // the same account elevated, or a run without elevation); false when an
+    // administrator's credentials were typed in for another user. The run's
+    // own data (its application data) is the user's only then.
+    bool SameAccount = true;
 
     // The rights of this process and its session's user.
     static TRunRights OfThisProcess();
