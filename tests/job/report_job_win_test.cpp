@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -447,6 +448,20 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         recorder_.Messages.clear();
         places_.UserTemp = temp;
         TReportStages stages = RecordingStages();
+        // The real capture: its raw output file lies in the temporary
+        // folder's area while the command runs, and its lines reach the
+        // archive.
+        TReportStages defaults = DefaultReportStages();
+        for (const wchar_t* name : {L"system information start", L"system information"}) {
+            Set(stages, name, StageFunction(defaults, name));
+        }
+        std::wstring raw;
+        Set(stages, L"autoruns", [this, &raw](TRunContext& run, TStringList&) {
+            work_dir_ = run.WorkDir;
+            for (const std::wstring& name : vantrel_test::TreeOf(run.WorkDir)) {
+                if (StartsWith(name, L"SystemInfo_")) raw = run.WorkDir + name;
+            }
+        });
         Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
             archive_ = run.ArchivePath;
             ZipFolder(run.WorkDir, run.ArchivePath);
@@ -455,8 +470,13 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         Run(stages);
         EXPECT_EQ(recorder_.Messages.back(), TMessage(GENINFO_DONE, 0));
         EXPECT_TRUE(StartsWith(archive_, temp));
+        EXPECT_TRUE(StartsWith(raw, temp)) << vantrel_test::Printable(raw);
         EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);
-        EXPECT_EQ(vantrel_test::InspectZip(archive_bytes_).Entries.size(), 1u);
+        std::wstring system_info;
+        for (const auto& entry : vantrel_test::InspectZip(archive_bytes_).Entries) {
+            if (entry.Name == "SystemInfo.txt") system_info = DecodeUtf16Le(entry.Data.substr(2));
+        }
+        EXPECT_NE(system_info.find(L"\r\n\r\n===== System =====\r\n"), std::wstring::npos);
         std::string left;
         for (const std::wstring& entry : vantrel_test::TreeOf(temp)) left += " " + vantrel_test::Printable(entry);
         EXPECT_EQ(left, "") << "left in the temporary folder";
@@ -734,27 +754,79 @@ std::vector<std::wstring> AreasIn(const std::wstring& folder) {
     return areas;
 }
 
-// Two whole runs started together, and a second apart, each with the tool's
-// own stages and the same target: both end with GENINFO_DONE, the target is
-// one complete archive, and nothing of either run is left. A race is not
-// cleared by one green round, so the pairs are run several times.
+// A seeded product for runs in other processes: the uninstall entry in the
+// machine's registry, an install folder, and the product's roaming data of
+// the prefix's user; all of it goes again with the object.
+class TSeededProduct {
+public:
+    TSeededProduct() {
+        WriteFileBytes(install_.Path() + L"Vantrel.log", "seeded log");
+        WriteFileBytes(install_.Path() + L"Aerovell\\logs\\x.log", "seeded trace");
+        WriteFileBytes(Vnt() + L"core.ini", "seeded settings");
+        WriteFileBytes(Vnt() + L"DataBase\\main.db", "seeded database");
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            const std::wstring& location = install_.Path();
+            ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
+                             static_cast<DWORD>(location.size() + 1) * DWORD{sizeof(wchar_t)});
+            ::RegCloseKey(key);
+        }
+    }
+    ~TSeededProduct() {
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstall);
+        vantrel_test::RemoveTree(ReportAppFrame().AppDataDir + L"\\Vantrel");
+    }
+    TSeededProduct(const TSeededProduct&) = delete;
+    TSeededProduct& operator=(const TSeededProduct&) = delete;
+
+    // Every member an archive of the seeded product holds, with the
+    // product's own files' bytes.
+    static void ExpectWhole(const std::string& archive) {
+        std::map<std::string, std::string> members;
+        for (const auto& entry : vantrel_test::InspectZip(archive).Entries) members[entry.Name] = entry.Data;
+        EXPECT_EQ(members.count("Vantrel_Debug_Info.txt"), 1u);
+        EXPECT_EQ(members.count("SystemInfo.txt"), 1u);
+        EXPECT_EQ(members["AppPath/Vantrel.log"], "seeded log");
+        EXPECT_EQ(members["AppPath/Aerovell/logs/x.log"], "seeded trace");
+        EXPECT_EQ(members["AppData/core.ini"], "seeded settings");
+        EXPECT_EQ(members["AppData/DataBase/main.db"], "seeded database");
+    }
+
+private:
+    static std::wstring Vnt() { return ReportAppFrame().AppDataDir + L"\\Vantrel\\VNT\\"; }
+    static constexpr const wchar_t* kUninstall =
+        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel_is1";
+    TempFolder install_{L"concurrent install"};
+};
+
+// Two whole runs of a seeded product started together, and a second apart,
+// each with the tool's own stages and a target of its own: both end with
+// GENINFO_DONE, each archive holds the whole product, and nothing of either
+// run is left. A race is not cleared by one green round, so the pairs are
+// run several times.
 TEST(ConcurrentRuns, BothEndWithCompleteArchivesAndNothingLeft) {
+    CreateReportAppFrame();
+    const TSeededProduct product;
     const std::wstring jobrun = vantrel_test::FixtureDir() + L"jobrun\\jobrun.exe";
-    TempFolder target(L"concurrent");
+    TempFolder targets(L"concurrent");
     TempFolder outputs(L"concurrent out");
-    const std::wstring target_file = target.Path() + L"Vantrel_Debug_Info.zip";
     const std::wstring windows_temp = GetSharedWindowsDir() + L"\\Temp\\";
     const std::vector<std::wstring> before = AreasIn(windows_temp);
-    const std::wstring command = L"\"" + jobrun + L"\" \"" + target_file + L"\"";
     for (int round = 0; round < 3; ++round) {
         for (DWORD delay : {0u, 1000u}) {
             SCOPED_TRACE("round " + std::to_string(round) + ", second start after " + std::to_string(delay) + " ms");
-            ::DeleteFileW(target_file.c_str());
+            const std::wstring target_a = targets.Path() + L"a\\Vantrel_Debug_Info.zip";
+            const std::wstring target_b = targets.Path() + L"b\\Vantrel_Debug_Info.zip";
+            for (const std::wstring& target : {target_a, target_b}) {
+                ::DeleteFileW(target.c_str());
+                ForceDirectories(ExtractFilePath(target));
+            }
             const std::wstring out_a = outputs.Path() + L"a.txt";
             const std::wstring out_b = outputs.Path() + L"b.txt";
-            ScopedKernelHandle a = StartFixture(command, out_a);
+            ScopedKernelHandle a = StartFixture(L"\"" + jobrun + L"\" \"" + target_a + L"\"", out_a);
             ::Sleep(delay);
-            ScopedKernelHandle b = StartFixture(command, out_b);
+            ScopedKernelHandle b = StartFixture(L"\"" + jobrun + L"\" \"" + target_b + L"\"", out_b);
             ASSERT_TRUE(a.Valid() && b.Valid());
             ASSERT_EQ(::WaitForSingleObject(a.Get(), 600000), WAIT_OBJECT_0);
             ASSERT_EQ(::WaitForSingleObject(b.Get(), 600000), WAIT_OBJECT_0);
@@ -762,13 +834,12 @@ TEST(ConcurrentRuns, BothEndWithCompleteArchivesAndNothingLeft) {
                 const std::string text = ReadFileBytes(out);
                 EXPECT_NE(text.find("1:7,2:0\""), std::string::npos) << text;  // GENINFO_DONE after the seventh step
             }
-            std::vector<std::string> members;
-            for (const auto& entry : vantrel_test::InspectZip(ReadFileBytes(target_file)).Entries) {
-                members.push_back(entry.Name);
+            for (const std::wstring& target : {target_a, target_b}) {
+                SCOPED_TRACE(vantrel_test::Printable(target));
+                TSeededProduct::ExpectWhole(ReadFileBytes(target));
+                EXPECT_EQ(vantrel_test::TreeOf(ExtractFilePath(target)),
+                          std::vector<std::wstring>{L"Vantrel_Debug_Info.zip"});
             }
-            EXPECT_NE(std::find(members.begin(), members.end(), "Vantrel_Debug_Info.txt"), members.end());
-            EXPECT_NE(std::find(members.begin(), members.end(), "SystemInfo.txt"), members.end());
-            EXPECT_EQ(vantrel_test::TreeOf(target.Path()), std::vector<std::wstring>{L"Vantrel_Debug_Info.zip"});
             EXPECT_EQ(AreasIn(windows_temp), before);
         }
     }

@@ -134,6 +134,11 @@ class ToolAgainstPlants(PrivatePrefixCase):
 
     def restore(self):
         """Everything a case planted goes; the prefix is as prepared."""
+        profile = winebed.user_dir(self.prefix)
+        if os.path.islink(profile):
+            moved = os.readlink(profile)
+            os.unlink(profile)
+            os.rename(moved, profile)
         if os.path.islink(self.desktop):
             os.unlink(self.desktop)
         os.makedirs(self.desktop, exist_ok=True)
@@ -204,6 +209,21 @@ class ToolAgainstPlants(PrivatePrefixCase):
         os.rmdir(self.desktop)
         os.symlink(moved, self.desktop)
 
+    def plant_profile_through_folder_link(self):
+        """The whole profile (its desktop, roaming data and Downloads with the
+        tool) is a folder link to a folder on another "disk", as after
+        moving the profile."""
+        profile = winebed.user_dir(self.prefix)
+        moved = os.path.join(self.scratch, "moved profile")
+        os.makedirs(self.scratch, exist_ok=True)
+        os.rename(profile, moved)
+        os.symlink(moved, profile)
+
+    def plant_session_without_desktop(self):
+        """No desktop folder for the session: the shell names none, and the
+        archive goes into the tool's own folder."""
+        os.rmdir(self.desktop)
+
     def plant_log_names_taken_by_folders(self):
         """The log beside the tool, and every other name it may take, cannot
         be written: each is a folder."""
@@ -265,12 +285,13 @@ class ToolAgainstPlants(PrivatePrefixCase):
     def assert_canary_untouched(self):
         self.assertEqual(snapshot(self.canary), self.canary_before, "the canary folder changed")
 
-    def assert_saved(self, box, code, target=None):
-        """The success message, exit code 0, and the whole archive at the
-        target (the desktop's by default) with nothing of the canary."""
+    def assert_saved(self, box, code, target=None, message=None):
+        """The success message (`message`, else the desktop's), exit code 0,
+        and the whole archive at the target (the desktop's by default) with
+        nothing of the canary."""
         target = target or self.target
         self.assertEqual(box.get("caption"), product.INFORMATION, "no success message: %r" % box)
-        self.assertEqual(box["text"], product.saved_message(product.desktop_target()))
+        self.assertEqual(box["text"], message or product.saved_message(product.desktop_target()))
         self.assertEqual(code, 0)
         self.assertFalse(os.path.islink(target))
         self.assertEqual(os.stat(target).st_nlink, 1)
@@ -282,7 +303,13 @@ class ToolAgainstPlants(PrivatePrefixCase):
                 self.assertNotIn(SECRET, archive.read(name), name)  # every canary file begins with it
             count = len(archive.namelist())
         zipcheck.check_readers(target, count)
-        self.assertEqual(sorted(os.listdir(os.path.dirname(target))), [product.ARCHIVE])
+        # Nothing but the archive joined its folder (the tool's own folder
+        # holds the tool and its log too).
+        folder = os.path.dirname(target)
+        expected = {product.ARCHIVE}
+        if os.path.realpath(folder) == os.path.realpath(self.tool_dir):
+            expected |= self.baseline[self.tool_dir] | set(self.log_files_beside_the_tool())
+        self.assertEqual(set(os.listdir(folder)), expected)
 
     def assert_no_area_left(self):
         for folder, names in self.baseline.items():
@@ -324,19 +351,29 @@ class ToolAgainstPlants(PrivatePrefixCase):
 
     def test_3_ordinary_machines_save_the_whole_archive(self):
         moved_target = os.path.join(self.scratch, "moved desktop", product.ARCHIVE)
-        # name, plant, where the archive lands (None: the desktop), whether a
-        # log can be written beside the tool
+        moved_profile_target = os.path.join(self.scratch, "moved profile", "Desktop", product.ARCHIVE)
+        tool_folder_target = os.path.join(self.tool_dir, product.ARCHIVE)
+        in_tool_folder = product.saved_message(
+            "C:\\users\\%s\\Downloads\\%s" % (winebed.user_name(), product.ARCHIVE), on_desktop=False)
+        # name, plant, where the archive lands (None: the desktop), the
+        # message (None: the desktop's), whether a log can be written beside
+        # the tool
         cases = (
-            ("the Desktop reached through a folder link", self.plant_desktop_through_folder_link, moved_target, True),
-            ("every log name beside the tool is a folder", self.plant_log_names_taken_by_folders, None, False),
-            ("the tool's folder allows no writing", self.plant_tool_in_unwritable_folder, None, False),
+            ("the Desktop reached through a folder link", self.plant_desktop_through_folder_link, moved_target, None,
+             True),
+            ("the whole profile reached through a folder link", self.plant_profile_through_folder_link,
+             moved_profile_target, None, True),
+            ("a session without a desktop", self.plant_session_without_desktop, tool_folder_target, in_tool_folder,
+             True),
+            ("every log name beside the tool is a folder", self.plant_log_names_taken_by_folders, None, None, False),
+            ("the tool's folder allows no writing", self.plant_tool_in_unwritable_folder, None, None, False),
         )
-        for name, plant, target, log_written in cases:
+        for name, plant, target, message, log_written in cases:
             with self.subTest(name):
                 try:
                     plant()
                     box, code = self.run_tool()
-                    self.assert_saved(box, code, target)
+                    self.assert_saved(box, code, target, message)
                     self.assert_no_area_left()
                     self.assert_canary_untouched()
                     self.assertEqual(bool(self.log_files_beside_the_tool()), log_written)

@@ -87,7 +87,8 @@ std::wstring ComparedForm(const std::wstring& path) {
 }  // namespace
 
 bool SameLocation(const TFileLocation& a, const TFileLocation& b) {
-    return a.Volume == b.Volume && ComparedForm(a.Path) == ComparedForm(b.Path);
+    const bool volumes = a.Volume == b.Volume || a.Volume == 0 || b.Volume == 0;  // 0: not told (SameFile)
+    return volumes && ComparedForm(a.Path) == ComparedForm(b.Path);
 }
 
 bool FileIdOf(HANDLE handle, TFileId& id) {
@@ -105,7 +106,13 @@ TFileId FileIdOf(const BY_HANDLE_FILE_INFORMATION& info) {
     return id;
 }
 
-bool SameFile(const TFileId& a, const TFileId& b) { return a.Volume == b.Volume && a.High == b.High && a.Low == b.Low; }
+bool SameFile(const TFileId& a, const TFileId& b) {
+    // A serial number of 0 is one the system could not tell (Wine gives it
+    // now and then for a drive letter mapped to a folder): then the index
+    // decides alone.
+    const bool volumes = a.Volume == b.Volume || a.Volume == 0 || b.Volume == 0;
+    return volumes && a.High == b.High && a.Low == b.Low;
+}
 
 bool IsLinkHandle(HANDLE handle, DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;

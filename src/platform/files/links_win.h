@@ -25,8 +25,8 @@ bool LocationOf(HANDLE handle, TFileLocation& location);
 bool LocationOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info, TFileLocation& location);
 // The location of the entry `name` inside the folder at `folder`.
 TFileLocation ChildLocation(const TFileLocation& folder, const std::wstring& name);
-// True for the same volume and the same path, letter case ignored as the
-// system ignores it.
+// True for the same volume (a serial number of 0 matches any, as in
+// SameFile) and the same path, letter case ignored as the system ignores it.
 bool SameLocation(const TFileLocation& a, const TFileLocation& b);
 
 // Which object a handle is: volume serial number and file index.
@@ -38,6 +38,8 @@ struct TFileId {
 bool FileIdOf(HANDLE handle, TFileId& id);
 // The same, from information the caller has just read for a handle.
 TFileId FileIdOf(const BY_HANDLE_FILE_INFORMATION& info);
+// True for the same volume and index; a volume serial number of 0, which
+// the system gives when it cannot tell one, matches any.
 bool SameFile(const TFileId& a, const TFileId& b);
 
 // True when the object behind `handle` (opened with
