@@ -746,6 +746,16 @@ ScopedKernelHandle StartFixture(const std::wstring& command_line, const std::wst
     return ScopedKernelHandle(process.hProcess);
 }
 
+// "PROGRAM" "ARGUMENT".
+std::wstring CommandLine(const std::wstring& program, const std::wstring& argument) {
+    std::wstring line = L"\"";
+    line += program;
+    line += L"\" \"";
+    line += argument;
+    line += L"\"";
+    return line;
+}
+
 std::vector<std::wstring> AreasIn(const std::wstring& folder) {
     std::vector<std::wstring> areas;
     for (const std::wstring& entry : vantrel_test::TreeOf(folder)) {
@@ -824,9 +834,9 @@ TEST(ConcurrentRuns, BothEndWithCompleteArchivesAndNothingLeft) {
             }
             const std::wstring out_a = outputs.Path() + L"a.txt";
             const std::wstring out_b = outputs.Path() + L"b.txt";
-            ScopedKernelHandle a = StartFixture(L"\"" + jobrun + L"\" \"" + target_a + L"\"", out_a);
+            ScopedKernelHandle a = StartFixture(CommandLine(jobrun, target_a), out_a);
             ::Sleep(delay);
-            ScopedKernelHandle b = StartFixture(L"\"" + jobrun + L"\" \"" + target_b + L"\"", out_b);
+            ScopedKernelHandle b = StartFixture(CommandLine(jobrun, target_b), out_b);
             ASSERT_TRUE(a.Valid() && b.Valid());
             ASSERT_EQ(::WaitForSingleObject(a.Get(), 600000), WAIT_OBJECT_0);
             ASSERT_EQ(::WaitForSingleObject(b.Get(), 600000), WAIT_OBJECT_0);

@@ -113,7 +113,8 @@ void TAccessModel::Install() {
 
 void TAccessModel::Place(const std::wstring& folder, TPlace place) {
     TFileLocation location;
-    if (LocationOfPath(vantrel::ExcludeTrailingBackslash(folder), true, location)) places_.emplace_back(location, place);
+    if (LocationOfPath(vantrel::ExcludeTrailingBackslash(folder), true, location))
+        places_.emplace_back(location, place);
 }
 
 void TAccessModel::Learn(const std::wstring& folder, TPlace place) {
