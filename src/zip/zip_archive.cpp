@@ -55,12 +55,22 @@ void TArchiveBuilder::EndEntry(const TPackedData& packed) {
     open_ = false;
 }
 
+void TArchiveBuilder::AbandonEntry() {
+    if (!open_) return;
+    sink_.Truncate(current_.HeaderOffset);
+    open_ = false;
+}
+
 void TArchiveBuilder::PackEntry(const TMemberInfo& member, TPieceReader& reader) {
     BeginEntry(member);
-    if (PacksInPieces(member.Size)) {
-        EndEntry(PackMemberInPieces(reader, level_, ReadLimit(), *this));
-    } else {
-        EndEntry(PackMember(reader, level_, ReadLimit(), *this));
+    try {
+        if (PacksInPieces(member.Size)) {
+            EndEntry(PackMemberInPieces(reader, level_, ReadLimit(), *this));
+        } else {
+            EndEntry(PackMember(reader, level_, ReadLimit(), *this));
+        }
+    } catch (const EMemberUnreadable&) {
+        AbandonEntry();
     }
 }
 

@@ -3,6 +3,7 @@
 // then the central directory and the end records. Pure code.
 #pragma once
 
+#include "platform/base/errors.h"
 #include "zip/zip_deflate.h"
 #include "zip/zip_format.h"
 #include "zip/zip_names.h"
@@ -15,13 +16,23 @@ namespace vantrel {
 // The archive file. Write appends at the end and throws
 // EToolError("Not enough room to write archive") when fewer bytes than asked
 // were written; Overwrite writes over bytes already written and returns to
-// the end.
+// the end; Truncate drops everything from `size` on.
 class TArchiveSink {
 public:
     virtual ~TArchiveSink() = default;
     virtual void Write(const void* data, std::size_t size) = 0;
     virtual std::uint64_t Size() const = 0;
     virtual void Overwrite(std::uint64_t offset, const void* data, std::size_t size) = 0;
+    virtual void Truncate(std::uint64_t size) = 0;
+};
+
+// Raised by a member's reader when that member cannot be read to its end
+// and is to be passed over: its entry is taken back and packing goes on
+// (the reader has left the failure's line). Any other failure of a read ends
+// the packing.
+class EMemberUnreadable : public EToolError {
+public:
+    using EToolError::EToolError;
 };
 
 // A file about to be packed, as it was when it was opened.
@@ -53,8 +64,11 @@ public:
     void Append(const char* data, std::size_t size) override;
     // Completes the started entry with what packing produced and lists it.
     void EndEntry(const TPackedData& packed);
+    // Takes back the started entry, if any: the archive ends where it began.
+    void AbandonEntry();
     // Begin, pack `reader` through this builder (cut into pieces when the
-    // member is large), end.
+    // member is large), end; a member whose reader raises EMemberUnreadable
+    // is taken back and leaves nothing.
     void PackEntry(const TMemberInfo& member, TPieceReader& reader);
 
     // Writes the central directory and the end records.

@@ -3,11 +3,13 @@
 #include "platform/base/datetime.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
+#include "platform/base/contain_win.h"
 #include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/base/text_win.h"
 #include "platform/files/links_win.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -82,6 +84,12 @@ void TArchiveFile::Overwrite(std::uint64_t offset, const void* data, std::size_t
     Seek(size_);
 }
 
+void TArchiveFile::Truncate(std::uint64_t size) {
+    Seek(size);
+    if (!::SetEndOfFile(file_->File())) throw EToolError("error", ::GetLastError());
+    size_ = size;
+}
+
 void TArchiveFile::Keep() {
     if (!file_->Commit()) throw EToolError("Cannot create archive " + EncodeUtf8(path_), file_->Error());
 }
@@ -122,7 +130,37 @@ std::size_t TSourceFile::Read(char* buffer, std::size_t size) {
     return got;
 }
 
+TMemberInfo TCollectedSource::Describe(const TEncodedName& name) const {
+    TMemberInfo member;
+    member.Name = name;
+    member.Attributes = file_.Attributes;
+    member.Size = file_.Size;
+    member.DosDateTime = DosTimeOf(file_.LastWrite);
+    return member;
+}
+
+std::size_t TCollectedSource::Read(char* buffer, std::size_t size) {
+    if (left_ == 0) return 0;
+    const auto ask = static_cast<DWORD>(std::min<std::uint64_t>(size, left_));
+    DWORD got = 0;
+    if (!::ReadFile(file_.Handle.Get(), buffer, ask, &got, nullptr)) {
+        const DWORD error = ::GetLastError();
+        RecordFailure(file_.Stage, L"Cannot read file " + file_.Source, error);
+        throw EMemberUnreadable("Cannot read file " + EncodeUtf8(file_.Source), error);
+    }
+    left_ -= got;
+    return got;
+}
+
 std::unique_ptr<TPieceReader> TSelectedFiles::Open(std::size_t index, TMemberInfo& member) {
+    if (files_[index].Collected != nullptr) {
+        // Read from the start, however often the file was read before.
+        const LARGE_INTEGER start = {};
+        ::SetFilePointerEx(files_[index].Collected->Handle.Get(), start, nullptr, FILE_BEGIN);
+        auto collected = std::make_unique<TCollectedSource>(*files_[index].Collected);
+        member = collected->Describe(files_[index].Name);
+        return collected;
+    }
     auto source = std::make_unique<TSourceFile>();
     if (!source->Open(files_[index].Path, files_[index].ReparsePoint)) return nullptr;
     member = source->Describe(files_[index].Name);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/base/handles_win.h"
+#include "platform/files/collected_file_win.h"
 #include "platform/files/replace_win.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_parallel.h"
@@ -27,6 +28,7 @@ public:
     void Write(const void* data, std::size_t size) override;
     std::uint64_t Size() const override { return size_; }
     void Overwrite(std::uint64_t offset, const void* data, std::size_t size) override;
+    void Truncate(std::uint64_t size) override;
 
     // Closes the finished archive and gives it its name.
     void Keep();
@@ -61,11 +63,28 @@ private:
     ScopedFileHandle file_;
 };
 
-// A selected file: its path and its stored name.
+// A collected file read through its open handle, from its start (where
+// TSelectedFiles puts it) up to the size it had when it was collected: what it grew by since
+// is not read. A read that fails leaves the failure's line under the file's
+// stage and raises EMemberUnreadable: the file is passed over.
+class TCollectedSource : public TPieceReader {
+public:
+    explicit TCollectedSource(const TCollectedFile& file) : file_(file), left_(file.Size) {}
+    TMemberInfo Describe(const TEncodedName& name) const;
+    std::size_t Read(char* buffer, std::size_t size) override;
+
+private:
+    const TCollectedFile& file_;
+    std::uint64_t left_;
+};
+
+// A selected file: its path and its stored name; a collected file is read
+// through its handle instead of its path.
 struct TSelectedFile {
     std::wstring Path;
     TEncodedName Name;
     bool ReparsePoint = false;  // the walk's listing showed a reparse point (no link)
+    const TCollectedFile* Collected = nullptr;
 };
 
 // The selected files as the packer opens them.

@@ -2,6 +2,8 @@
 
 #include "platform/base/text.h"
 
+#include <cstdint>
+
 namespace vantrel {
 
 std::wstring ArchiveEntryName(const std::wstring& root_dir, const std::wstring& file_path, bool store_paths,
@@ -56,6 +58,42 @@ bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
     }
     while (p < pattern.size() && pattern[p] == L'*') ++p;
     return p == pattern.size();
+}
+
+namespace {
+
+// The UTF-16 units of `text` from `begin` to `end`, as numbers: where wchar_t
+// holds whole code points, one beyond the first plane becomes its surrogate
+// pair, so that the order is the one UTF-16 names have.
+std::u16string Utf16Units(const std::wstring& text, std::size_t begin, std::size_t end) {
+    std::u16string units;
+    for (std::size_t i = begin; i < end; ++i) {
+        const auto c = static_cast<std::uint32_t>(text[i]);
+        if (c >= 0x10000u && c <= 0x10FFFFu) {
+            units.push_back(static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu)));
+        } else {
+            units.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return units;
+}
+
+}  // namespace
+
+bool WalkedBefore(const std::wstring& a, const std::wstring& b) {
+    std::size_t at_a = 0, at_b = 0;
+    while (at_a <= a.size() && at_b <= b.size()) {
+        std::size_t end_a = a.find(L'\\', at_a), end_b = b.find(L'\\', at_b);
+        if (end_a == std::wstring::npos) end_a = a.size();
+        if (end_b == std::wstring::npos) end_b = b.size();
+        const std::u16string name_a = Utf16Units(a, at_a, end_a), name_b = Utf16Units(b, at_b, end_b);
+        if (name_a != name_b) return name_a < name_b;
+        at_a = end_a + 1;
+        at_b = end_b + 1;
+    }
+    // One path is the other's folder: the folder's own name is listed first.
+    return a.size() < b.size();
 }
 
 }  // namespace vantrel

@@ -40,6 +40,14 @@ struct TEncodedName {
 // is stored as UTF-8.
 TEncodedName EncodeEntryName(const std::wstring& name, TOemConvert mode, const TNameCodePages& pages);
 
+// Whether the relative path `a` comes before `b` in a folder walk that lists
+// every folder in the order NTFS keeps its names (the upper-cased names'
+// UTF-16 units, compared as numbers) and enters a subfolder where it is
+// listed: the paths are compared component by component, a name before
+// every longer name it begins. Both are given upper-cased, components
+// separated by backslashes.
+bool WalkedBefore(const std::wstring& a, const std::wstring& b);
+
 // True when `name` matches the wildcard `pattern` ("*" any run, "?" one
 // character; letter case of A-Z ignored).
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& name);

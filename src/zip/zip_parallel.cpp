@@ -111,6 +111,8 @@ private:
     bool MustWait(const TJob& job, bool is_current, std::size_t size) const;
     bool MayRead(std::size_t index, const TJob& job) const;
     void WriteOne(std::size_t index, TArchiveBuilder& builder);
+    void WriteMember(std::size_t index, TArchiveBuilder& builder);
+    void DropJob(std::size_t index);
     TPackedData WriteWhole(std::size_t index, TArchiveBuilder& builder);
     TPackedData WriteCut(std::size_t index, TArchiveBuilder& builder);
     void ThrowIfFailed(const TJob& job) const;
@@ -460,6 +462,35 @@ void TParallelPacker::ThrowIfFailed(const TJob& job) const {
 }
 
 void TParallelPacker::WriteOne(std::size_t index, TArchiveBuilder& builder) {
+    try {
+        WriteMember(index, builder);
+    } catch (const EMemberUnreadable&) {
+        // Passed over: its entry is taken back, and what the threads still
+        // hold of it is let go.
+        builder.AbandonEntry();
+        DropJob(index);
+    }
+}
+
+// Waits until no thread works on the failed file `index` any more, then
+// takes what it still holds out of the buffer's count.
+void TParallelPacker::DropJob(std::size_t index) {
+    TSyncLock lock(sync_);
+    TJob& job = *jobs_[index];
+    auto deflating = [&job] {
+        return std::any_of(job.Pieces.begin(), job.Pieces.end(),
+                           [](const TPieceSlot& slot) { return slot.State == TPieceState::Deflating; });
+    };
+    while (!failure_ && (job.Cutting || deflating())) sync_.Sleep(0);
+    for (const TPieceSlot& slot : job.Pieces) buffered_ -= slot.Held;
+    job.Pieces.clear();
+    buffered_ -= job.Queued;
+    job.Queued = 0;
+    job.Chunks.clear();
+    WakeWorkers();
+}
+
+void TParallelPacker::WriteMember(std::size_t index, TArchiveBuilder& builder) {
     TMemberInfo member;
     bool in_pieces = false;
     {

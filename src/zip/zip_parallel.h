@@ -45,7 +45,8 @@ public:
 };
 
 // Packs every file of `members` in order into `builder`, one at a time. A
-// file that vanished or cannot be opened is passed over.
+// file that vanished or cannot be opened is passed over, and so is one whose
+// reader raises EMemberUnreadable, its entry taken back.
 void PackSequentially(TMemberSource& members, TArchiveBuilder& builder);
 
 // Packs every file of `members` in order into `builder` with `threads`
@@ -55,7 +56,7 @@ void PackSequentially(TMemberSource& members, TArchiveBuilder& builder);
 // being written; a large file being written holds at most budget / 1 MiB of
 // its pieces (at least two, at most two per thread). A thread that would
 // exceed these waits. Failures of any file pass on as packing one file at a
-// time would raise them.
+// time would raise them, and a file passed over there is passed over here.
 void PackInParallel(TMemberSource& members, TArchiveBuilder& builder, unsigned threads, std::size_t budget,
                     TPackerSync& sync);
 

@@ -7,8 +7,11 @@
 #include "zip/zip_names.h"
 
 #include <string>
+#include <vector>
 
 namespace vantrel {
+
+struct TCollectedFile;
 
 class TZipWriter {
 public:
@@ -38,6 +41,13 @@ public:
     // written; a large file being written holds at most this over 1 MiB of
     // its pieces (the archive is the same whatever the figure).
     std::size_t BufferBudget = 32u << 20;
+    // Files collected from elsewhere (not owned), each packed from its open
+    // handle as if it lay in RootDir under its name, and selected as the
+    // walk would have selected it there. With any, the files walked and the
+    // collected ones are packed in the order a walk of an NTFS folder
+    // holding them all would meet them (WalkedBefore); a walked file of the
+    // same name gives way.
+    const std::vector<TCollectedFile>* Collected = nullptr;
 
     // Entry names carry the folder part; clearing it clears RelativePaths.
     bool StorePaths() const { return store_paths_; }
@@ -67,7 +77,11 @@ private:
 // into a new archive at `archive`: deflate level 9, names relative to the
 // folder. Returns the number of files packed; exceptions pass on.
 int ZipFolder(const std::wstring& work_dir, const std::wstring& archive);
+// ZipFolder with `collected` packed as if they lay in `work_dir` under their
+// names (TZipWriter::Collected).
+int ZipFolder(const std::wstring& work_dir, const std::wstring& archive, const std::vector<TCollectedFile>& collected);
 // ZipFolder with a chosen number of compressing threads (TZipWriter::Threads).
-int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads);
+int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads,
+                         const std::vector<TCollectedFile>* collected = nullptr);
 
 }  // namespace vantrel

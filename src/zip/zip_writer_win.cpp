@@ -3,12 +3,14 @@
 #include "platform/base/file_io_win.h"
 #include "platform/base/text_win.h"
 #include "platform/base/win.h"
+#include "platform/files/collected_file_win.h"
 #include "platform/files/safe_paths.h"
 #include "zip/dir_search_win.h"
 #include "zip/zip_files_win.h"
 #include "zip/zip_threads_win.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace vantrel {
@@ -48,7 +50,51 @@ void TZipWriter::SetRootDir(const std::wstring& folder) {
 
 namespace {
 
-// Expands the masks of `writer` into the files to pack, in walk order.
+// Whether a file with `found` attributes is packed.
+bool Selected(const TZipWriter& writer, DWORD found) {
+    if (!writer.IncludeHiddenFiles && (found & FILE_ATTRIBUTE_HIDDEN)) return false;
+    if (!writer.IncludeSysFiles && (found & FILE_ATTRIBUTE_SYSTEM)) return false;
+    if (!writer.IncludeReadOnlyFiles && (found & FILE_ATTRIBUTE_READONLY)) return false;
+    return writer.IncludeArchiveFiles || (found & FILE_ATTRIBUTE_ARCHIVE) == 0;
+}
+
+// A selected file and the key it is ordered by: its path below the root,
+// upper-cased.
+struct TOrderedFile {
+    std::wstring Key;
+    TSelectedFile File;
+};
+
+// The files walked and the collected ones together, in the order of a walk
+// of one folder holding them all; a collected file takes the place of a
+// walked one of the same name.
+std::vector<TSelectedFile> WithCollected(const TZipWriter& writer, std::vector<TSelectedFile> walked) {
+    const std::wstring& root = writer.RootDir();
+    std::map<std::wstring, TSelectedFile> by_key;
+    for (TSelectedFile& file : walked) {
+        const std::wstring below = UpperCaseText(file.Path).compare(0, root.size(), UpperCaseText(root)) == 0
+                                       ? file.Path.substr(root.size())
+                                       : file.Path;
+        by_key[UpperCaseText(below)] = std::move(file);
+    }
+    for (const TCollectedFile& collected : *writer.Collected) {
+        if (!Selected(writer, collected.Attributes)) continue;
+        const std::wstring path = root + collected.Name;
+        const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
+        by_key[UpperCaseText(collected.Name)] = TSelectedFile{
+            path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages()), false, &collected};
+    }
+    std::vector<TOrderedFile> ordered;
+    for (auto& entry : by_key) ordered.push_back(TOrderedFile{entry.first, std::move(entry.second)});
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const TOrderedFile& a, const TOrderedFile& b) { return WalkedBefore(a.Key, b.Key); });
+    std::vector<TSelectedFile> files;
+    for (TOrderedFile& file : ordered) files.push_back(std::move(file.File));
+    return files;
+}
+
+// Expands the masks of `writer` into the files to pack, in walk order, the
+// collected files among them.
 std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
     DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_DIRECTORY;
     if (writer.IncludeHiddenFiles) attributes |= FILE_ATTRIBUTE_HIDDEN;
@@ -71,8 +117,7 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
         for (std::wstring path = search.Next(); !path.empty(); path = search.Next()) {
             if (path.back() == L'\\') continue;  // folders make no entries
             const DWORD found = search.LastAttributes();
-            if (!writer.IncludeReadOnlyFiles && (found & FILE_ATTRIBUTE_READONLY)) continue;
-            if (!writer.IncludeArchiveFiles && (found & FILE_ATTRIBUTE_ARCHIVE)) continue;
+            if (!Selected(writer, found)) continue;
             const std::wstring key = UpperCaseText(path);
             if (key == archive) continue;
             // Masks that overlap would list a file twice.
@@ -82,6 +127,7 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
                                           (found & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
         }
     }
+    if (writer.Collected != nullptr && !writer.Collected->empty()) return WithCollected(writer, std::move(files));
     return files;
 }
 
@@ -110,9 +156,15 @@ int ZipFolder(const std::wstring& work_dir, const std::wstring& archive) {
     return ZipFolderWithThreads(work_dir, archive, 0);
 }
 
-int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads) {
+int ZipFolder(const std::wstring& work_dir, const std::wstring& archive, const std::vector<TCollectedFile>& collected) {
+    return ZipFolderWithThreads(work_dir, archive, 0, &collected);
+}
+
+int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads,
+                         const std::vector<TCollectedFile>* collected) {
     TZipWriter writer;
     writer.Threads = threads;
+    writer.Collected = collected;
     writer.FilesList.assign(1, L"*.*");
     writer.PackLevel = 9;
     writer.SetStorePaths(true);

@@ -24,6 +24,10 @@ public:
         if (offset < base_ || offset - base_ + size > bytes_.size()) throw std::logic_error("overwrite out of range");
         bytes_.replace(static_cast<std::size_t>(offset - base_), size, static_cast<const char*>(data), size);
     }
+    void Truncate(std::uint64_t size) override {
+        if (size < base_ || size - base_ > bytes_.size()) throw std::logic_error("truncate out of range");
+        bytes_.resize(static_cast<std::size_t>(size - base_));
+    }
     const std::string& Bytes() const { return bytes_; }
 
 private:

@@ -53,6 +53,7 @@ struct TFakeFile {
     bool Missing = false;
     bool OpenFails = false;
     std::size_t FailAfter = kNoFailure;  // a read that would pass this many bytes fails
+    bool PassedOver = false;             // and the failure passes the file over (EMemberUnreadable)
 };
 
 TFakeFile File(std::string name, std::string data) {
@@ -72,7 +73,10 @@ public:
         if (size > kZipPieceSize) throw std::logic_error("piece larger than 65535 bytes");
         if (watch_) watch_(pos_);
         const std::size_t n = std::min(size, file_.Data.size() - pos_);
-        if (file_.FailAfter != kNoFailure && pos_ + n > file_.FailAfter) throw EToolError("read failed");
+        if (file_.FailAfter != kNoFailure && pos_ + n > file_.FailAfter) {
+            if (file_.PassedOver) throw EMemberUnreadable("cannot be read to its end");
+            throw EToolError("read failed");
+        }
         file_.Data.copy(buffer, n, pos_);
         pos_ += n;
         return n;
@@ -118,6 +122,7 @@ public:
     void Overwrite(std::uint64_t offset, const void* data, std::size_t size) override {
         bytes.replace(static_cast<std::size_t>(offset), size, static_cast<const char*>(data), size);
     }
+    void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
     std::string bytes;
     std::atomic<std::size_t> writes{0};
 };
@@ -231,6 +236,42 @@ TEST(ParallelPacker, FailuresReachTheCaller) {
         for (const ThreadCase& t : {ThreadCase{2, 32u << 20}, ThreadCase{8, 1}}) {
             SCOPED_TRACE(t.threads);
             EXPECT_EQ(raised([&] { Parallel(files, c.level, t.threads, t.budget); }), c.message);
+        }
+    }
+}
+
+// A file whose read fails and which is to be passed over leaves nothing of
+// itself: the archive is the one of the other files, whether the failure
+// comes before anything of it was written or after some of its pieces, and
+// whatever the threads and the budget.
+TEST(ParallelPacker, AnUnreadableFileIsPassedOverWithoutATrace) {
+    struct Case {
+        const char* what;
+        std::size_t failing;
+        std::size_t fail_after;
+    };
+    const Case cases[] = {
+        {"a whole file, on its first read", 1, 0},
+        {"a whole file, after a part", 1, 20000},
+        {"a cut file, after some pieces", 2, 2 * P + 500},
+        {"the last file", 4, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<TFakeFile> folder = {File("first.log", LogText(70000, 1)), File("whole.log", LogText(300000, 2)),
+                                         File("cut.bin", RandomBytes(4 * P, 3)), File("later.bin", RandomBytes(P, 4)),
+                                         File("last.log", LogText(5000, 5))};
+        std::vector<TFakeFile> without = folder;
+        without.erase(without.begin() + static_cast<std::ptrdiff_t>(c.failing));
+        folder[c.failing].FailAfter = c.fail_after;
+        folder[c.failing].PassedOver = true;
+        TFakeFiles files(folder);
+        TFakeFiles others(without);
+        const std::string expected = Sequential(others, 1);
+        EXPECT_TRUE(Sequential(files, 1) == expected);
+        for (const ThreadCase& t : {ThreadCase{2, 32u << 20}, ThreadCase{3, 1}, ThreadCase{8, 3u << 20}}) {
+            SCOPED_TRACE(t.threads);
+            EXPECT_TRUE(Parallel(files, 1, t.threads, t.budget) == expected);
         }
     }
 }

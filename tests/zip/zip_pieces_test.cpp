@@ -180,6 +180,7 @@ public:
     void Overwrite(std::uint64_t offset, const void* data, std::size_t size) override {
         bytes.replace(static_cast<std::size_t>(offset), size, static_cast<const char*>(data), size);
     }
+    void Truncate(std::uint64_t size) override { bytes.resize(static_cast<std::size_t>(size)); }
     std::string bytes;
 };
 

@@ -4,13 +4,19 @@
 #include "platform/base/file_io_win.h"
 #include "platform/base/handles_win.h"
 #include "platform/base/text.h"
+#include "collect/log_tail_win.h"
+#include "platform/files/collected_file_win.h"
+#include "support/test_support.h"
 #include "support/test_support_win.h"
 #include "support/zip_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace vantrel {
 namespace {
@@ -364,6 +370,146 @@ TEST(ZipWriter, ZlibFailureEndsZipAndLeavesNoArchive) {
             EXPECT_STREQ(e.what(), "error");
         }
         EXPECT_FALSE(FileExists(zip));
+    }
+}
+
+// A product file collected the way the job collects it: opened for reading
+// while others go on writing it, its size, time and attributes taken from
+// the handle at that moment.
+TCollectedFile CollectFile(const std::wstring& source, const std::wstring& name, DWORD access = GENERIC_READ) {
+    TCollectedFile file;
+    file.Name = name;
+    file.Source = source;
+    file.Stage = L"product files";
+    file.Handle.Reset(::CreateFileW(source.c_str(), access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    EXPECT_TRUE(file.Handle.Valid() && ::GetFileInformationByHandle(file.Handle.Get(), &info)) << EncodeUtf8(source);
+    file.Attributes = CopiedAttributes(info.dwFileAttributes);
+    file.LastWrite = info.ftLastWriteTime;
+    file.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return file;
+}
+
+// Packing collected files from their handles gives, byte for byte, the
+// archive that copying them into the working folder and packing the folder
+// gives: the same entries in the same order, names, times, attributes
+// (read-only marked, hidden left out) and data, whatever the threads.
+TEST(ZipFolder, CollectedFilesPackAsTheirCopiesWould) {
+    TempFolder product(L"zipcollected_product");
+    TempFolder work(L"zipcollected_work");
+    TempFolder copies(L"zipcollected_copies");
+    TempFolder out(L"zipcollected_out");
+    struct Seed {
+        const wchar_t* source;  // below the product folder
+        const wchar_t* name;    // below the working folder
+        std::string bytes;
+        DWORD attributes;
+    };
+    const Seed seeds[] = {
+        {L"Vantrel.log", L"AppPath\\Vantrel.log", LogText(400000, 1), 0},
+        {L"Aerovell\\logs\\b.log", L"AppPath\\Aerovell\\logs\\b.log", LogText(3000, 2), 0},
+        {L"Aerovell\\logs\\A.log", L"AppPath\\Aerovell\\logs\\A.log", "", 0},
+        {L"huge.log", L"AppPath\\huge.log", LogText(5 * (1 << 20) + 3, 3), 0},  // deflated in pieces
+        // A folder before a file its name begins: the backslash is no character of the order.
+        {L"logs\\x.log", L"AppPath\\logs\\x.log", LogText(500, 11), 0},
+        {L"logs-old.txt", L"AppPath\\logs-old.txt", LogText(600, 12), 0},
+        {L"roaming\\core.ini", L"AppData\\core.ini", "[core]\r\n", FILE_ATTRIBUTE_READONLY},
+        {L"roaming\\cache.db", L"AppData\\DataBase\\cache.db", RandomBytes(5000, 4), FILE_ATTRIBUTE_HIDDEN},
+        {L"roaming\\main.db", L"AppData\\DataBase\\main.db", RandomBytes(70000, 5), 0},
+        {L"roaming\\\u00e9t\u00e9.db", L"AppData\\DataBase\\\u00e9t\u00e9.db", RandomBytes(100, 6), 0},
+        {L"roaming\\A\\a1.bin", L"AppData\\handset vault\\A\\a1.bin", RandomBytes(2 << 20, 7), 0},
+        {L"ASL.dll", L"iTunesDll\\ASL.dll", RandomBytes(9000, 8), 0},
+        {L"Fetcher.log", L"Updater\\Fetcher.log", LogText(1000, 9), 0},
+    };
+    WriteFileBytes(work.Path() + L"Vantrel_Debug_Info.txt", "\xFF\xFE" + std::string("V\0", 2));
+    WriteFileBytes(work.Path() + L"SystemInfo.txt", LogText(7000, 10));
+    TCollected collected;
+    for (const Seed& seed : seeds) {
+        const std::wstring source = product.Path() + seed.source;
+        WriteFileBytes(source, seed.bytes);
+        if (seed.attributes != 0) SetAttributes(source, seed.attributes);
+        collected.Add(CollectFile(source, seed.name));
+        // The copy-then-pack way: the working folder with copies in it.
+        const std::wstring copy = copies.Path() + seed.name;
+        ForceDirectories(ExtractFilePath(copy));
+        ASSERT_TRUE(::CopyFileW(source.c_str(), copy.c_str(), FALSE)) << EncodeUtf8(copy);
+    }
+    for (const wchar_t* name : {L"Vantrel_Debug_Info.txt", L"SystemInfo.txt"}) {
+        ASSERT_TRUE(::CopyFileW((work.Path() + name).c_str(), (copies.Path() + name).c_str(), FALSE));
+    }
+
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const std::wstring copied = out.Path() + L"copied.zip";
+        const std::wstring from_handles = out.Path() + L"from handles.zip";
+        EXPECT_EQ(ZipFolderWithThreads(copies.Path(), copied, threads), 14);
+        EXPECT_EQ(ZipFolderWithThreads(work.Path(), from_handles, threads, &collected.Files()), 14);
+        const std::string bytes = ReadFileBytes(from_handles);
+        EXPECT_TRUE(bytes == ReadFileBytes(copied));
+        const std::vector<std::string> names = Names(InspectZip(bytes));
+        EXPECT_EQ(names.front(), "AppData/core.ini");
+        EXPECT_EQ(std::count(names.begin(), names.end(), "AppData/DataBase/cache.db"), 0);
+    }
+    for (const Seed& seed : seeds) {
+        ::SetFileAttributesW((copies.Path() + seed.name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::SetFileAttributesW((product.Path() + seed.source).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A collected file is packed as it was when collected: what it grew by
+// since is not read. One whose read fails is passed over with its line,
+// its entry taken back, and the others pack as if it had never been there.
+TEST(ZipFolder, CollectedFilesAsTheyWereAndOneThatCannotBeReadPassedOver) {
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        TempFolder product(L"zipgrown_product");
+        TempFolder work(L"zipgrown_work");
+        TempFolder out(L"zipgrown_out");
+        const std::string before = LogText(3 << 20, 1);
+        WriteFileBytes(product.Path() + L"growing.log", before);
+        WriteFileBytes(product.Path() + L"refused.db", RandomBytes(2 << 20, 2));  // large: read in pieces
+        WriteFileBytes(product.Path() + L"z.log", LogText(5000, 3));
+        WriteFileBytes(work.Path() + L"Vantrel_Debug_Info.txt", "report");
+
+        TCollected collected, without;
+        for (TCollected* set : {&collected, &without}) {
+            set->Add(CollectFile(product.Path() + L"growing.log", L"AppPath\\growing.log"));
+            // Open without read access: every read of it fails, as one of a
+            // range another program locked does on Windows.
+            if (set == &collected) set->Add(CollectFile(product.Path() + L"refused.db", L"AppPath\\refused.db", 0));
+            set->Add(CollectFile(product.Path() + L"z.log", L"AppPath\\z.log"));
+        }
+        {
+            // The product goes on writing.
+            ScopedFileHandle writer(::CreateFileW((product.Path() + L"growing.log").c_str(), FILE_APPEND_DATA,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                                  nullptr));
+            ASSERT_TRUE(writer.Valid());
+            DWORD written = 0;
+            ASSERT_TRUE(::WriteFile(writer.Get(), "appended later\r\n", 16, &written, nullptr));
+        }
+
+        vantrel_test::LogTail log;
+        const std::wstring zip = out.Path() + L"g.zip";
+        EXPECT_EQ(ZipFolderWithThreads(work.Path(), zip, threads, &collected.Files()), 3);
+
+        const TInspectedArchive archive = InspectZip(ReadFileBytes(zip));
+        EXPECT_EQ(Names(archive),
+                  (std::vector<std::string>{"AppPath/growing.log", "AppPath/z.log", "Vantrel_Debug_Info.txt"}));
+        auto entries = ByName(archive);
+        EXPECT_TRUE(entries["AppPath/growing.log"]->Data == before);
+        EXPECT_EQ(entries["AppPath/z.log"]->Data, LogText(5000, 3));
+        const std::vector<std::wstring> lines = log.NewLines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_TRUE(StartsWith(lines[0], L"Error: product files: Cannot read file " + product.Path() +
+                                             L"refused.db (Windows error 5: "))
+            << vantrel_test::Printable(lines[0]);
+
+        // The same archive as without the refused file at all.
+        const std::wstring plain = out.Path() + L"plain.zip";
+        EXPECT_EQ(ZipFolderWithThreads(work.Path(), plain, threads, &without.Files()), 3);
+        EXPECT_TRUE(ReadFileBytes(plain) == ReadFileBytes(zip));
     }
 }
 
