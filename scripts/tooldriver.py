@@ -75,6 +75,10 @@ class ToolRun:
     def button_enabled(self):
         return self.probe("enabled", product.CAPTION, product.BUTTON)["enabled"]
 
+    def close_window(self):
+        """Closes the tool's window as its close box does."""
+        return self.probe("close", product.CAPTION)["found"]
+
     def progress_bar(self):
         """The progress bar's range ("max"), position ("pos") and visibility."""
         return self.probe("progress", product.CAPTION)

@@ -14,6 +14,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <memory>
+#include <utility>
+
 namespace vantrel {
 
 const wchar_t kPrivacyPolicyAddress[] = L"https://www.vantrel.com/privacy.php";
@@ -65,6 +68,8 @@ struct TWindowState {
     std::wstring Target;  // where the running or last job saves the archive
 };
 TWindowState g_form;
+// Made ready when the window opens; taken by the first run.
+std::unique_ptr<TPreparedRun> g_prepared;
 
 HFONT MakeTahoma(bool underline) {
     return ::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
@@ -113,7 +118,7 @@ void Button_GenClick() {
     SetScreenCursor(crHourGlass);
     ProcessMessages();
     g_form.Target = ComputeTargetFile();
-    g_job_running = TGenInfoThread::Start(g_form.Window, g_form.Target);
+    g_job_running = TGenInfoThread::Start(g_form.Window, g_form.Target, std::move(g_prepared));
     if (!g_job_running) {
         // No worker: the run fails at once, as a job would that saved nothing.
         ::SendMessageW(g_form.Window, WM_GENINFO, GENINFO_FAILED, 0);
@@ -280,6 +285,9 @@ HWND CreateMainWindow(HINSTANCE instance, int show_command) {
     ::ShowWindow(window, show_command);
     ::UpdateWindow(window);
     ::SetFocus(g_form.Button);
+    // The window is on the screen: the run's area is made and the
+    // system-information command started while the user reads.
+    g_prepared = PrepareRun();
     return window;
 }
 
@@ -295,6 +303,9 @@ int RunMessageLoop(HWND window) {
         // with the process, before any finalisation could pull data from under it.
         ::TerminateProcess(::GetCurrentProcess(), 0);
     }
+    // Closed without a run: the command made ready is ended and its area
+    // removed.
+    g_prepared.reset();
     return static_cast<int>(msg.wParam);
 }
 

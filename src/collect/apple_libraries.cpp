@@ -16,10 +16,7 @@ std::wstring AppleSourceFolder(const std::wstring& common_files_dir) {
     return IncludeTrailingBackslash(common_files_dir) + L"Apple\\Apple Application Support";
 }
 
-std::wstring AppleDestinationFolder(const std::wstring& work_dir) {
-    if (work_dir.empty()) return std::wstring();
-    return work_dir + L"iTunesDll";
-}
+std::wstring AppleCollectedName(const TAppleLibrary& library) { return std::wstring(L"iTunesDll") + library.Name; }
 
 std::wstring CopyResultText(bool copied) { return copied ? L"-1" : L"0"; }
 

@@ -1,23 +1,24 @@
-// The Apple support library capture: copies the libraries the product loads
-// into the working folder's "iTunesDll".
+// The Apple support library capture: collects the libraries the product
+// loads, to be packed under the working folder's "iTunesDll".
 #pragma once
 
 #include "collect/apple_libraries.h"
+#include "platform/files/collected_file_win.h"
 
 #include <string>
 
 namespace vantrel {
 
-// Copies from the common program files folder's "Apple\Apple Application
-// Support" (a folder of the administrators) into `work_dir` + "iTunesDll";
-// `work_dir`, the run's working folder, ends with a backslash. Never throws.
-void CaptureAppleLibraries(const std::wstring& work_dir);
+// Collects from the common program files folder's "Apple\Apple Application
+// Support" (a folder of the administrators, read with the run's own rights)
+// into `collected`. Never throws.
+void CollectAppleLibraries(TCollected& collected);
 
-// Copies each library of the list found in `source_folder` into
-// `destination_folder` (created when missing), replacing older copies. Logs
-// "SrcPath not exists" when the source folder is missing, and the copy
-// result of the first library ("-1" or "0") when it was found. Never throws;
-// an error ends the capture, leaving the copies made so far.
-void CaptureAppleLibrariesInto(const std::wstring& source_folder, const std::wstring& destination_folder);
+// Opens each library of the list found in `source_folder` and adds it to
+// `collected` under "iTunesDll\" and its name, replacing one added before.
+// Logs "SrcPath not exists" when the source folder is missing, and whether
+// the first library could be taken ("-1" or "0") when it was found. Never
+// throws; an error ends the capture, keeping what was collected so far.
+void CollectAppleLibrariesFrom(const std::wstring& source_folder, TCollected& collected);
 
 }  // namespace vantrel

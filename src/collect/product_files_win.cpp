@@ -9,24 +9,19 @@
 #include "platform/files/directory_win.h"
 #include "platform/files/find_entries_win.h"
 #include "platform/files/links_win.h"
-#include "platform/files/replace_win.h"
 #include "platform/files/safe_paths.h"
 #include "platform/files/user_data_win.h"
 #include "platform/system/folders_win.h"
 
+#include <exception>
 #include <map>
 #include <memory>
-#include <set>
+#include <utility>
 #include <vector>
 
 namespace vantrel {
 
 namespace {
-
-// Attributes a copy keeps (hidden and system copies stay out of the archive,
-// read-only ones are marked so in it).
-const DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 const wchar_t kStage[] = L"product files";
 
@@ -52,44 +47,20 @@ void ListEntries(const std::wstring& pattern, bool folders, TStringList& list) {
     }
 }
 
-// The folders of the working folder this collection writes in, each made
-// and opened once.
-using TOpenFolders = std::map<std::wstring, ScopedFileHandle>;
+// One file of a pattern and how its open went.
+struct TOpenedFile {
+    std::wstring File;  // its full path, as listed or as the pattern names it
+    std::wstring Name;  // below the working folder; empty when the rules leave it out
+    TCheckedEntry Source;
+    DWORD Error = ERROR_SUCCESS;  // why it did not open
+    std::exception_ptr Failure;   // what left its open, if anything
+};
 
-// Writes a copy of the open `source` (the file `file`) at `target`
-// (extended-length, in the working folder), with the source's attributes and
-// times. An older copy there is replaced by a complete new one. A file that
-// cannot be read to its end (a locked range), or a copy that cannot be
-// written, is left out with its line.
-void WriteCopy(const TCheckedEntry& source, const std::wstring& file, const std::wstring& target,
-               TOpenFolders& folders) {
-    const std::wstring folder = ExtractFilePath(target);
-    auto found = folders.find(folder);
-    if (found == folders.end()) {
-        if (!DirectoryExists(folder)) ForceDirectories(folder);
-        found = folders.emplace(folder, OpenFolderToWriteIn(folder, false)).first;
-    }
-    if (!found->second) {
-        RecordFailure(kStage, L"Cannot write the copy of " + file, ::GetLastError());
-        return;
-    }
-    DWORD attributes = source.Info.dwFileAttributes & kCopiedAttributes;
-    if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
-    TReplacement copy(found->second.Get(), ExtractFileName(target), attributes);
-    if (!copy.Valid()) {
-        RecordFailure(kStage, L"Cannot write the copy of " + file, copy.Error());
-        return;
-    }
-    bool read_failed = false;
-    if (!CopyOpenFileContent(source.Handle.Get(), copy.File(), &read_failed)) {
-        RecordFailure(kStage, (read_failed ? L"Cannot read file " : L"Cannot write the copy of ") + file,
-                      ::GetLastError());
-        return;
-    }
-    ::SetFileTime(copy.File(), &source.Info.ftCreationTime, &source.Info.ftLastAccessTime,
-                  &source.Info.ftLastWriteTime);
-    if (!copy.Commit()) RecordFailure(kStage, L"Cannot write the copy of " + file, copy.Error());
-}
+// What reading one pattern with the user's rights gave.
+struct TPatternRead {
+    std::vector<TOpenedFile> Files;
+    std::exception_ptr Failure;  // what ended the pattern (its listing), if anything
+};
 
 // The product folders of one collection, each opened once, and the rights
 // they are read with: the application-data folder's own, the others'.
@@ -98,35 +69,34 @@ public:
     TProductReader(const TUserRights& rights, const std::wstring& app_data_dir, const TUserRights& app_data_rights)
         : rights_(rights), app_data_key_(KeyOf(app_data_dir)), app_data_rights_(app_data_rights) {}
 
-    // Copies `file` (a full path below the plan's root) to its place below
-    // the plan's target root. The source is opened with the user's rights;
-    // the copy is written with the run's own.
-    void Copy(const TPatternPlan& plan, const std::wstring& file) {
-        const std::wstring below_root = RelativePath(FullPath(plan.Root), file);
-        const std::wstring below_base = RelativePath(FullPath(plan.BaseFolder), file);
-        // A target that would leave its target root is never written.
-        if (!IsPlainRelativePath(below_base) || !IsPlainRelativePath(below_root)) return;
-        if (plan.Wildcard && IsExcludedFromWildcard(ExtractFileName(below_base))) return;
-        TCheckedEntry source;
-        DWORD open_error = ERROR_SUCCESS;
-        {
-            const TUserRights& rights = RightsFor(plan.Root);
-            TActAsUser as_user(rights);
-            if (!as_user.Ready()) return;  // never read with more than the user's rights
-            const TUserDataFolder* root = Root(plan.Root);
-            if (root == nullptr) return;
-            ::SetLastError(ERROR_SUCCESS);
-            source = root->OpenFile(below_root);
-            if (!source.Handle) open_error = ::GetLastError();
+    // Lists `path` (a wildcard pattern) or takes it as one file, and opens
+    // every file, all while acting once with the rights of the plan's root.
+    // Nothing is written meanwhile; what failed is handed back.
+    TPatternRead Read(const TPatternPlan& plan, const std::wstring& path) {
+        TPatternRead read;
+        TActAsUser as_user(RightsFor(plan.Root));
+        if (!as_user.Ready()) return read;  // never read with more than the user's rights
+        try {
+            TStringList files;
+            if (plan.Wildcard) {
+                List(plan.Root, path, false, files);
+            } else {
+                files.push_back(path);
+            }
+            read.Files.resize(files.size());
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                read.Files[i].File = files[i];
+                // A file that fails is left out; the next one is tried.
+                try {
+                    Open(plan, read.Files[i]);
+                } catch (...) {
+                    read.Files[i].Failure = std::current_exception();
+                }
+            }
+        } catch (...) {
+            read.Failure = std::current_exception();
         }
-        if (!source.Handle) {
-            // A missing file is no failure; one that is there but cannot be
-            // read (another program holds it, or access is denied) is
-            // recorded and left out.
-            if (IsReadRefusal(open_error)) RecordFailure(kStage, L"Cannot open file " + file, open_error);
-            return;
-        }
-        WriteCopy(source, file, ExtendedLengthPath(FullPath(plan.TargetRoot)) + below_base, folders_made_);
+        return read;
     }
 
     // Lists the entries of `pattern`, a folder below the product folder
@@ -134,20 +104,9 @@ public:
     // bounds the listing: the folder must then lie where its path says, so
     // that a link there lists no other account's names, which would reach
     // the log.
-    void List(const std::wstring& root, const std::wstring& pattern, bool folders, TStringList& list) {
-        const TUserRights& rights = RightsFor(root);
-        TActAsUser as_user(rights);
-        if (!as_user.Ready()) return;
-        if (!rights.BoundByUser()) {
-            const TUserDataFolder* data = Root(root);
-            const std::wstring folder = RelativePath(ExcludeTrailingBackslash(FullPath(root)),
-                                                     ExcludeTrailingBackslash(ExtractFilePath(FullPath(pattern))));
-            if (data == nullptr || (!folder.empty() && !IsPlainRelativePath(folder)) ||
-                !data->FolderLiesBelow(folder)) {
-                return;
-            }
-        }
-        ListEntries(pattern, folders, list);
+    void ListAsUser(const std::wstring& root, const std::wstring& pattern, bool folders, TStringList& list) {
+        TActAsUser as_user(RightsFor(root));
+        if (as_user.Ready()) List(root, pattern, folders, list);
     }
 
 private:
@@ -159,6 +118,7 @@ private:
         return KeyOf(root) == app_data_key_ ? app_data_rights_ : rights_;
     }
 
+    // Called while acting with the root's rights.
     const TUserDataFolder* Root(const std::wstring& root) {
         const std::wstring key = KeyOf(root);
         auto found = roots_.find(key);
@@ -169,67 +129,126 @@ private:
         return found->second->Valid() ? found->second.get() : nullptr;
     }
 
+    // Called while acting with the root's rights.
+    void List(const std::wstring& root, const std::wstring& pattern, bool folders, TStringList& list) {
+        if (!RightsFor(root).BoundByUser()) {
+            const TUserDataFolder* data = Root(root);
+            const std::wstring folder = RelativePath(ExcludeTrailingBackslash(FullPath(root)),
+                                                     ExcludeTrailingBackslash(ExtractFilePath(FullPath(pattern))));
+            if (data == nullptr || (!folder.empty() && !IsPlainRelativePath(folder)) ||
+                !data->FolderLiesBelow(folder)) {
+                return;
+            }
+        }
+        ListEntries(pattern, folders, list);
+    }
+
+    // Opens `opened.File` (a full path below the plan's root) for its place
+    // below the plan's target root; called while acting with the root's
+    // rights.
+    void Open(const TPatternPlan& plan, TOpenedFile& opened) {
+        const std::wstring below_root = RelativePath(FullPath(plan.Root), opened.File);
+        const std::wstring below_base = RelativePath(FullPath(plan.BaseFolder), opened.File);
+        // A name that would leave its target root is never taken.
+        if (!IsPlainRelativePath(below_base) || !IsPlainRelativePath(below_root)) return;
+        if (plan.Wildcard && IsExcludedFromWildcard(ExtractFileName(below_base))) return;
+        const TUserDataFolder* root = Root(plan.Root);
+        if (root == nullptr) return;
+        opened.Name = plan.TargetRoot + below_base;
+        ::SetLastError(ERROR_SUCCESS);
+        opened.Source = root->OpenFile(below_root);
+        if (!opened.Source.Handle) opened.Error = ::GetLastError();
+    }
+
     const TUserRights& rights_;
     const std::wstring app_data_key_;
     const TUserRights& app_data_rights_;
     std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
-    TOpenFolders folders_made_;
 };
 
-void CollectMatches(TProductReader& reader, const TPatternPlan& plan, const std::wstring& path) {
-    // A failure outside one file's copy leaves out the rest of this pattern.
-    ContainFailure(kStage, [&] {
-        TStringList files;
-        reader.List(plan.Root, path, false, files);
-        WriteLog(path);
-        WriteLog(DecimalText(static_cast<std::uint64_t>(files.size())));
-        for (const auto& file : files) {
-            WriteLog(file);
-            // A file that fails is left out; the next one is tried.
-            ContainFailure(kStage, [&] { reader.Copy(plan, file); });
+// Keeps what the open of one file gave, with the run's own rights again: a
+// missing file is no failure; one that is there but cannot be read (another
+// program holds it, or access is denied) is recorded and left out.
+void Keep(TOpenedFile& opened, TCollected& collected) {
+    if (opened.Failure) {
+        try {
+            std::rethrow_exception(opened.Failure);
+        } catch (...) {
+            RecordCurrentFailure(kStage);
         }
-    });
+        return;
+    }
+    if (opened.Name.empty()) return;
+    if (!opened.Source.Handle) {
+        if (IsReadRefusal(opened.Error)) RecordFailure(kStage, L"Cannot open file " + opened.File, opened.Error);
+        return;
+    }
+    const BY_HANDLE_FILE_INFORMATION& info = opened.Source.Info;
+    TCollectedFile file;
+    file.Name = opened.Name;
+    file.Source = opened.File;
+    file.Stage = kStage;
+    file.Handle = std::move(opened.Source.Handle);
+    file.Attributes = CopiedAttributes(info.dwFileAttributes);
+    file.LastWrite = info.ftLastWriteTime;
+    file.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    collected.Add(std::move(file));
 }
 
 void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProductFolders& folders,
-                const std::wstring& work_dir) {
-    const TPatternPlan plan = PlanProductPattern(pattern, folders, work_dir);
+                TCollected& collected) {
+    // The names are made relative to the working folder itself.
+    const TPatternPlan plan = PlanProductPattern(pattern, folders, std::wstring());
     if (!plan.Collect) return;
     const std::wstring path = FullPath(plan.Path);
+    TPatternRead read = reader.Read(plan, path);
+    if (read.Failure) {
+        // A failure outside one file's open leaves out the rest of this
+        // pattern.
+        try {
+            std::rethrow_exception(read.Failure);
+        } catch (...) {
+            RecordCurrentFailure(kStage);
+        }
+        return;
+    }
     if (plan.Wildcard) {
-        CollectMatches(reader, plan, path);
-    } else {
-        reader.Copy(plan, path);
+        WriteLog(path);
+        WriteLog(DecimalText(static_cast<std::uint64_t>(read.Files.size())));
+    }
+    for (TOpenedFile& opened : read.Files) {
+        if (plan.Wildcard) WriteLog(opened.File);
+        Keep(opened, collected);
     }
 }
 
 // The whole collection; an error leaves it at once.
-void CollectAll(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights,
-                const TUserRights& app_data_rights) {
+void CollectAll(const TProductFolders& folders, const TUserRights& rights, const TUserRights& app_data_rights,
+                TCollected& collected) {
     const TLogBatch log_lines;  // a line for every file: the log stays open for the collection
     ScopedFsRedirectionOff redirection;
     TProductReader reader(rights, folders.AppDataDir, app_data_rights);
     for (std::size_t row = 0; row < kProductFilePatternCount; ++row) {
-        CollectOne(reader, kProductFilePatterns[row], folders, work_dir);
+        CollectOne(reader, kProductFilePatterns[row], folders, collected);
     }
     if (folders.AppDataDir.empty()) return;
     TStringList devices;
-    reader.List(folders.AppDataDir, HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
+    reader.ListAsUser(folders.AppDataDir, HandsetVaultFolder(folders.AppDataDir) + L"*.*", true, devices);
     for (const auto& device : devices) {
-        CollectOne(reader, HandsetVaultPattern(ExtractFileName(device)), folders, work_dir);
+        CollectOne(reader, HandsetVaultPattern(ExtractFileName(device)), folders, collected);
     }
 }
 
 }  // namespace
 
-// A failure ends the collection; what was copied stays.
-void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights,
-                         const TUserRights& app_data_rights) {
-    ContainFailure(kStage, [&] { CollectAll(folders, work_dir, rights, app_data_rights); });
+// A failure ends the collection; what was collected stays.
+void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights,
+                         const TUserRights& app_data_rights, TCollected& collected) {
+    ContainFailure(kStage, [&] { CollectAll(folders, rights, app_data_rights, collected); });
 }
 
-void CollectProductFiles(const TProductFolders& folders, const std::wstring& work_dir, const TUserRights& rights) {
-    CollectProductFiles(folders, work_dir, rights, rights);
+void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights, TCollected& collected) {
+    CollectProductFiles(folders, rights, rights, collected);
 }
 
 void ListMatchingFiles(const std::wstring& pattern, TStringList& list) { ListEntries(pattern, false, list); }

@@ -74,14 +74,16 @@ bool CopyToTarget(HANDLE archive, const std::wstring& target, bool with_user_rig
     return ReplaceWithCopy(archive, target_folder.Get(), name);
 }
 
-// Ends the capture and removes the working folder when the run leaves its
-// scope, whether the run finished or ended early: the command and what it
-// started are ended, and its raw output removed, before the folder goes.
+// Ends the capture, closes the collected files and removes the working
+// folder when the run leaves its scope, whether the run finished or ended
+// early: the command and what it started are ended, and its raw output
+// removed, before the folder goes.
 class TWorkDirCleanup {
 public:
     explicit TWorkDirCleanup(TRunContext& run) : run_(run) {}
     ~TWorkDirCleanup() {
         run_.SystemInfo.reset();
+        run_.Collected.Clear();
         // Out of memory on the way: the area's removal takes the rest.
         ContainFailure(L"working folder removal", [this] { DeleteDirTree(run_.WorkDir); });
     }
@@ -226,28 +228,46 @@ bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& 
     }
 }
 
-void RunReportAndNotify(const TReportStages& stages, TRunContext& run, const TWorkAreaPlaces& places) {
+void RunReportAndNotify(const TReportStages& stages, TRunContext& run, std::unique_ptr<TPreparedRun> prepared) {
     bool saved = false;
     try {
-        TRunArea area(places);
-        const std::wstring archive = GenInfo(stages, run, area);
+        run.SystemInfo = prepared->TakeCapture();
+        const std::wstring archive = GenInfo(stages, run, prepared->Area());
         saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, run.Target, run.Rights().User);
         // The area, the archive in it included, goes before the window hears
         // of the end: after GENINFO_DONE the process ends at once.
+        prepared.reset();
     } catch (...) {
         // Whatever else leaves the run (out of memory) ends it as a failure;
-        // the area went on the way out.
+        // the area goes here.
         saved = false;
         RecordCurrentFailure(L"report job");
+        prepared.reset();
     }
     SendGenInfo(run, saved ? GENINFO_DONE : GENINFO_FAILED, 0);
 }
 
-void RunReportAndNotify(HWND window, const std::wstring& target) {
+void RunReportAndNotify(const TReportStages& stages, TRunContext& run, const TWorkAreaPlaces& places) {
+    std::unique_ptr<TPreparedRun> prepared;
+    try {
+        prepared.reset(new TPreparedRun(places, false));
+    } catch (...) {
+        RecordCurrentFailure(L"report job");
+        SendGenInfo(run, GENINFO_FAILED, 0);
+        return;
+    }
+    RunReportAndNotify(stages, run, std::move(prepared));
+}
+
+void RunReportAndNotify(HWND window, const std::wstring& target, std::unique_ptr<TPreparedRun> prepared) {
     try {
         TRunContext run(window, target, TRunRights::OfThisProcess());
         run.AppDataDir = ReportAppFrame().AppDataDir;
-        RunReportAndNotify(DefaultReportStages(), run, SystemWorkAreaPlaces());
+        if (!prepared) {
+            RunReportAndNotify(DefaultReportStages(), run, SystemWorkAreaPlaces());
+        } else {
+            RunReportAndNotify(DefaultReportStages(), run, std::move(prepared));
+        }
     } catch (...) {
         // The run could not even be set up: the window still hears of its end.
         RecordCurrentFailure(L"report job");
@@ -255,8 +275,8 @@ void RunReportAndNotify(HWND window, const std::wstring& target) {
     }
 }
 
-bool TGenInfoThread::Start(HWND window, const std::wstring& target) {
-    auto* thread = new TGenInfoThread(window, target);
+bool TGenInfoThread::Start(HWND window, const std::wstring& target, std::unique_ptr<TPreparedRun> prepared) {
+    auto* thread = new TGenInfoThread(window, target, std::move(prepared));
     uintptr_t handle = ::_beginthreadex(nullptr, 0, GenInfoThreadProc, thread, 0, nullptr);
     if (handle == 0) {
         delete thread;
@@ -266,6 +286,6 @@ bool TGenInfoThread::Start(HWND window, const std::wstring& target) {
     return true;
 }
 
-void TGenInfoThread::Execute() { RunReportAndNotify(window_, target_); }
+void TGenInfoThread::Execute() { RunReportAndNotify(window_, target_, std::move(prepared_)); }
 
 }  // namespace vantrel

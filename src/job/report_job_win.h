@@ -4,11 +4,13 @@
 // down in docs/trust_model.md.
 #pragma once
 
+#include "job/prepared_run_win.h"
 #include "job/report_stages_win.h"
 #include "job/run_area_win.h"
 #include "job/run_context_win.h"
 #include "platform/base/win.h"
 
+#include <memory>
 #include <string>
 
 namespace vantrel {
@@ -42,28 +44,35 @@ bool SaveToTarget(const std::wstring& archive, const std::wstring& target, const
 // no token of the user to be had).
 bool SaveToTargetWithOwnRights(const std::wstring& archive, const std::wstring& target);
 
-// Runs the job in a new area at `places`, copies the archive to the run's
-// target, removes the area and sends GENINFO_DONE or GENINFO_FAILED to the
-// run's window. Never throws: whatever else leaves the run (out of memory)
-// leaves its line in the log and ends the run with GENINFO_FAILED, the area
-// removed.
+// Runs the job in the area of `prepared`, adopting its capture (see
+// TPreparedRun::TakeCapture), copies the archive to the run's target,
+// destroys `prepared` (the area goes) and sends GENINFO_DONE or
+// GENINFO_FAILED to the run's window. Never throws: whatever else leaves the
+// run (out of memory) leaves its line in the log and ends the run with
+// GENINFO_FAILED, the area removed.
+void RunReportAndNotify(const TReportStages& stages, TRunContext& run, std::unique_ptr<TPreparedRun> prepared);
+// The same in a new area at `places`, the capture started by the stages.
 void RunReportAndNotify(const TReportStages& stages, TRunContext& run, const TWorkAreaPlaces& places);
-// The tool's run: its own stages, this process's places and rights, the
-// report folder object's application data.
-void RunReportAndNotify(HWND window, const std::wstring& target);
+// The tool's run: its own stages, this process's rights, the report folder
+// object's application data, in the area of `prepared` (null: a new one at
+// this process's places).
+void RunReportAndNotify(HWND window, const std::wstring& target, std::unique_ptr<TPreparedRun> prepared);
 
 // The worker thread: started running, frees itself when Execute returns.
 class TGenInfoThread {
 public:
     // Creates and starts the worker for one run that reports to `window`
-    // and saves at `target`; false when it cannot start.
-    static bool Start(HWND window, const std::wstring& target);
+    // and saves at `target`, in `prepared` (null: a run made ready at its
+    // start); false when it cannot start (`prepared` is then destroyed).
+    static bool Start(HWND window, const std::wstring& target, std::unique_ptr<TPreparedRun> prepared);
     void Execute();
 
 private:
-    TGenInfoThread(HWND window, std::wstring target) : window_(window), target_(std::move(target)) {}
+    TGenInfoThread(HWND window, std::wstring target, std::unique_ptr<TPreparedRun> prepared)
+        : window_(window), target_(std::move(target)), prepared_(std::move(prepared)) {}
     HWND window_;
     std::wstring target_;
+    std::unique_ptr<TPreparedRun> prepared_;
 };
 
 }  // namespace vantrel

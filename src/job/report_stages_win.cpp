@@ -44,9 +44,13 @@ void Processes(TRunContext&, TStringList& lines) { AddProcesses(lines); }
 
 void Services(TRunContext&, TStringList& lines) { AddServices(lines); }
 
-// The command runs while the stages up to its collection work: the process
-// and services sections are gathered before it starts.
-void StartSystemInformation(TRunContext& run, TStringList&) { run.SystemInfo = StartSystemInfo(run.WorkDir); }
+// The command runs while every other stage works, from the run's start, or
+// from the window's opening when the run adopted a capture made ready then
+// (TPreparedRun). Its raw output lies in the area's root, never in the
+// working folder that is packed.
+void StartSystemInformation(TRunContext& run, TStringList&) {
+    if (!run.SystemInfo) run.SystemInfo = StartSystemInfo(run.AreaDir);
+}
 
 void Autoruns(TRunContext&, TStringList& lines) {
     const TStringList section = BuildAutoruns();
@@ -63,7 +67,7 @@ void ReportFile(TRunContext& run, TStringList& lines) {
     SaveBytesToFile(run.WorkDir + kReportName, EncodeUtf16LinesFile(lines));
 }
 
-void AppleLibraries(TRunContext& run, TStringList&) { CaptureAppleLibraries(run.WorkDir); }
+void AppleLibraries(TRunContext& run, TStringList&) { CollectAppleLibraries(run.Collected); }
 
 void SystemInformation(TRunContext& run, TStringList&) {
     SaveSystemInfo(run.WorkDir, run.SystemInfo.get());
@@ -71,15 +75,21 @@ void SystemInformation(TRunContext& run, TStringList&) {
 }
 
 void ProductFiles(TRunContext& run, TStringList&) {
-    CollectProductFiles({run.InstallDir, run.AppDataDir, run.UpdaterDir}, run.WorkDir, run.ReadRights(),
-                        run.ReadRightsOfRunAccountData());
+    CollectProductFiles({run.InstallDir, run.AppDataDir, run.UpdaterDir}, run.ReadRights(),
+                        run.ReadRightsOfRunAccountData(), run.Collected);
 }
 
 // The archive is created new in this run's own area: no earlier file can be
 // there, and nothing but this run's archive is ever copied.
 void ArchivePath(TRunContext& run, TStringList&) { run.ArchivePath = ArchivePathIn(run.AreaDir); }
 
-void Archive(TRunContext& run, TStringList&) { ZipFolder(run.WorkDir, run.ArchivePath); }
+// The working folder (the text report and "SystemInfo.txt") and the
+// collected files, read through the handles their collection opened; those
+// are closed once packed.
+void Archive(TRunContext& run, TStringList&) {
+    ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files());
+    run.Collected.Clear();
+}
 
 }  // namespace
 
@@ -88,19 +98,19 @@ void Archive(TRunContext& run, TStringList&) { ZipFolder(run.WorkDir, run.Archiv
 TReportStages DefaultReportStages() {
     return {
         // name                         failure     progress  rights  function
+        {L"system information start",   kEnds,      kNoStep,  kOwn,   StartSystemInformation},
         {L"version line",               kEnds,      kNoStep,  kOwn,   VersionLine},
         {L"date line",                  kContained, kNoStep,  kOwn,   DateLine},
         {L"system overview",            kEnds,      kStep,    kOwn,   SystemOverview},
         {L"processes",                  kEnds,      kStep,    kOwn,   Processes},
         {L"services",                   kEnds,      kStep,    kOwn,   Services},
-        {L"system information start",   kEnds,      kNoStep,  kOwn,   StartSystemInformation},
         {L"autoruns",                   kContained, kNoStep,  kOwn,   Autoruns},
         {L"install folder",             kEnds,      kNoStep,  kOwn,   InstallFolder},
         {L"installed files",            kEnds,      kStep,    kUsers, InstalledFiles},
         {L"report file",                kEnds,      kNoStep,  kOwn,   ReportFile},
         {L"Apple libraries",            kEnds,      kNoStep,  kOwn,   AppleLibraries},
-        {L"system information",         kEnds,      kStep,    kOwn,   SystemInformation},
         {L"product files",              kEnds,      kStep,    kUsers, ProductFiles},
+        {L"system information",         kEnds,      kStep,    kOwn,   SystemInformation},
         {L"archive path",               kEnds,      kNoStep,  kOwn,   ArchivePath},
         {L"archive",                    kEnds,      kStep,    kOwn,   Archive},
     };

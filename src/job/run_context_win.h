@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/base/win.h"
+#include "platform/files/collected_file_win.h"
 #include "platform/system/impersonation_win.h"
 #include "report/system_info_win.h"
 
@@ -30,6 +31,9 @@ public:
     std::wstring AppDataDir;   // the user's roaming application data, no trailing backslash
     // The system-information command, from its start until its output is collected.
     std::unique_ptr<TSystemInfoCapture> SystemInfo;
+    // The product files and support libraries, open from their collection
+    // until they are packed.
+    TCollected Collected;
 
     // The rights of the run, decided when it started.
     const TRunRights& Rights() const { return rights_; }

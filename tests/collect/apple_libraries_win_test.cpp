@@ -11,15 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace vantrel {
 namespace {
 
 using vantrel_test::LogTail;
-using vantrel_test::Printable;
-using vantrel_test::ReadFileBytes;
 using vantrel_test::RemoveTree;
 using vantrel_test::TempFolder;
 using vantrel_test::WriteFileBytes;
@@ -32,15 +31,12 @@ std::string LibraryBytes(const std::wstring& name) {
     return "MZ" + EncodeUtf8(name) + std::string("\0\x90\xFF", 3) + std::string(4096 + name.size(), '\x5A');
 }
 
-std::set<std::wstring> FilesIn(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    for (const TDirEntry& entry : ListDirectory(folder + L"\\")) {
-        if (!entry.IsFolder) names.insert(entry.Name);
-    }
-    return names;
+// What was collected, by name below the working folder.
+std::map<std::wstring, std::string> Collected(const TCollected& collected) {
+    return vantrel_test::CollectedContents(collected);
 }
 
-TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
+TEST(AppleLibraries, TakesWhatIsThereAndLogsTheFirstLibraryOnly) {
     struct Case {
         const char* name;
         bool folder;
@@ -61,9 +57,7 @@ TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
         SCOPED_TRACE(c.name);
         TempFolder root(L"apple");
         const std::wstring source = root.Path() + L"Apple\\Apple Application Support";
-        const std::wstring destination = root.Path() + L"temp\\GetInfoDir\\iTunesDll";
         const std::wstring in_source = source + L"\\";
-        const std::wstring in_destination = destination + L"\\";
         if (c.folder) ForceDirectories(source);
         for (const auto& name : c.present) WriteFileBytes(in_source + name, LibraryBytes(name));
         std::vector<ScopedFileHandle> holders;
@@ -74,42 +68,27 @@ TEST(AppleLibraries, CopiesWhatIsThereAndLogsTheFirstLibraryOnly) {
         }
         LogTail log;
 
-        CaptureAppleLibrariesInto(source, destination);
+        TCollected collected;
+        CollectAppleLibrariesFrom(source, collected);
 
-        std::set<std::wstring> expected;
+        std::map<std::wstring, std::string> expected;
         for (const auto& name : c.present) {
             const bool listed = std::find(kAll.begin(), kAll.end(), name) != kAll.end();
             const bool locked = std::find(c.locked.begin(), c.locked.end(), name) != c.locked.end();
-            if (listed && !locked) expected.insert(name);
+            if (listed && !locked) expected[L"iTunesDll\\" + name] = LibraryBytes(name);
         }
-        EXPECT_TRUE(DirectoryExists(destination));
-        EXPECT_EQ(FilesIn(destination), expected);
-        for (const auto& name : expected) {
-            SCOPED_TRACE(Printable(name));
-            EXPECT_EQ(ReadFileBytes(in_destination + name), LibraryBytes(name));
+        EXPECT_EQ(Collected(collected), expected);
+        for (const TCollectedFile& file : collected.Files()) {
+            EXPECT_EQ(file.Source, in_source + ExtractFileName(file.Name));
+            EXPECT_EQ(file.Stage, L"Apple libraries");
         }
         EXPECT_EQ(log.NewLines(), c.log);
     }
 }
 
-TEST(AppleLibraries, OlderCopiesAreReplaced) {
-    TempFolder root(L"apple");
-    const std::wstring source = root.Path() + L"Apple\\Apple Application Support";
-    const std::wstring destination = root.Path() + L"iTunesDll";
-    for (const auto& name : {L"ASL.dll", L"objc.dll"}) {
-        WriteFileBytes(source + L"\\" + name, LibraryBytes(name));
-        WriteFileBytes(destination + L"\\" + name, "older copy");
-    }
-    ::SetFileAttributesW((destination + L"\\objc.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-    CaptureAppleLibrariesInto(source, destination);
-    EXPECT_EQ(ReadFileBytes(destination + L"\\ASL.dll"), LibraryBytes(L"ASL.dll"));
-    EXPECT_EQ(ReadFileBytes(destination + L"\\objc.dll"), LibraryBytes(L"objc.dll"));
-}
-
 // The tool's own wiring: the 32-bit common program files folder as the
-// source, the working folder the job hands over + "iTunesDll" as the
-// destination, whatever the temporary folder is.
-TEST(AppleLibraries, FromCommonProgramFilesIntoTheWorkingFolder) {
+// source, whatever the temporary folder is; nothing is written anywhere.
+TEST(AppleLibraries, FromCommonProgramFilesWritingNothing) {
     const std::wstring common = AppFrame().GetFolder(16);
     ASSERT_FALSE(common.empty());
     const std::wstring apple = common + L"\\Apple";
@@ -117,21 +96,22 @@ TEST(AppleLibraries, FromCommonProgramFilesIntoTheWorkingFolder) {
     const std::wstring source = apple + L"\\Apple Application Support";
     WriteFileBytes(source + L"\\ASL.dll", LibraryBytes(L"ASL.dll"));
     WriteFileBytes(source + L"\\libicuin.dll", LibraryBytes(L"libicuin.dll"));
-    TempFolder work(L"apple work");
     TempFolder temp(L"apple temp");
     wchar_t saved_tmp[MAX_PATH + 1] = {};
     ::GetEnvironmentVariableW(L"TMP", saved_tmp, MAX_PATH);
     ::SetEnvironmentVariableW(L"TMP", temp.Path().c_str());
     LogTail log;
 
-    CaptureAppleLibraries(work.Path());
+    TCollected collected;
+    CollectAppleLibraries(collected);
 
     ::SetEnvironmentVariableW(L"TMP", saved_tmp);
+    const std::map<std::wstring, std::string> taken = Collected(collected);
+    collected.Clear();
     RemoveTree(apple);
-    EXPECT_FALSE(DirectoryExists(temp.Path() + L"GetInfoDir"));  // nothing lands outside the working folder
-    const std::wstring destination = work.Path() + L"iTunesDll";
-    EXPECT_EQ(FilesIn(destination), (std::set<std::wstring>{L"ASL.dll", L"libicuin.dll"}));
-    EXPECT_EQ(ReadFileBytes(destination + L"\\libicuin.dll"), LibraryBytes(L"libicuin.dll"));
+    EXPECT_TRUE(vantrel_test::TreeOf(temp.Path()).empty());
+    EXPECT_EQ(taken, (std::map<std::wstring, std::string>{{L"iTunesDll\\ASL.dll", LibraryBytes(L"ASL.dll")},
+                                                          {L"iTunesDll\\libicuin.dll", LibraryBytes(L"libicuin.dll")}}));
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"-1"});
 }
 

@@ -76,18 +76,6 @@ std::string ContentFor(const std::wstring& name) {
     return EncodeUtf8(name) + std::string("\0\x01\xFF\r\n", 5) + std::string(name.size() * 37, '\xA5');
 }
 
-// Every file below `folder`, as paths relative to it.
-void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& files) {
-    for (const TDirEntry& entry : ListDirectory(folder)) {
-        if (entry.Name == L"." || entry.Name == L"..") continue;
-        if (entry.IsFolder) {
-            ListTree(folder + entry.Name + L"\\", prefix + entry.Name + L"\\", files);
-        } else {
-            files.insert(prefix + entry.Name);
-        }
-    }
-}
-
 class ProductFiles : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -97,7 +85,13 @@ protected:
     }
 
     std::wstring Root(const std::wstring& relative) const { return root_.Path() + relative; }
-    std::wstring Work() const { return root_.Path() + L"GetInfoDir\\"; }
+    // Collects afresh into collected_.
+    void Collect(const TProductFolders& folders, const TUserRights& rights) {
+        collected_.Clear();
+        CollectProductFiles(folders, rights, collected_);
+    }
+    // What was collected: name below the working folder -> content.
+    std::map<std::wstring, std::string> Copies() const { return vantrel_test::CollectedContents(collected_); }
     TProductFolders Folders(bool updater) const {
         return {Root(kInstall), Root(L"Roaming"), updater ? Root(kUpdater) : std::wstring()};
     }
@@ -117,15 +111,15 @@ protected:
     }
 
     void ExpectCopies(const std::map<std::wstring, std::wstring>& expected) const {
-        std::set<std::wstring> found;
-        ListTree(Work(), L"", found);
-        std::set<std::wstring> wanted;
+        const std::map<std::wstring, std::string> copies = Copies();
+        std::set<std::wstring> found, wanted;
+        for (const auto& entry : copies) found.insert(entry.first);
         for (const auto& entry : expected) wanted.insert(entry.first);
         EXPECT_EQ(found, wanted);
         for (const auto& entry : expected) {
             if (!found.count(entry.first)) continue;
             SCOPED_TRACE(Printable(entry.first));
-            EXPECT_EQ(ReadFileBytes(Work() + entry.first), ContentFor(entry.second));
+            EXPECT_EQ(copies.at(entry.first), ContentFor(entry.second));
         }
     }
 
@@ -159,23 +153,32 @@ protected:
     }
 
     TempFolder root_{L"product"};
+    TCollected collected_;
 };
 
 TEST_F(ProductFiles, SeededProductGivesThePredictedCopiesAndTrace) {
     for (bool updater : {true, false}) {
         SCOPED_TRACE(updater ? "updater registered" : "no updater registered");
-        RemoveTree(Work());
         LogTail log;
-        CollectProductFiles(Folders(updater), Work(), TRunRights::OfThisProcess().User);
+        Collect(Folders(updater), TRunRights::OfThisProcess().User);
         ExpectCopies(ExpectedCopies(updater));
         EXPECT_EQ(log.NewLines(), ExpectedLog());
-        EXPECT_EQ(DirectoryExists(Work() + L"Updater"), updater);
+        // Each file keeps its attributes as a copy would (the hidden one is
+        // still hidden, so the packer leaves it out), its size and its time.
+        for (const TCollectedFile& file : collected_.Files()) {
+            SCOPED_TRACE(Printable(file.Name));
+            WIN32_FILE_ATTRIBUTE_DATA source = {};
+            ASSERT_TRUE(::GetFileAttributesExW(file.Source.c_str(), GetFileExInfoStandard, &source));
+            EXPECT_EQ(file.Attributes, CopiedAttributes(source.dwFileAttributes));
+            EXPECT_EQ((file.Attributes & FILE_ATTRIBUTE_HIDDEN) != 0, file.Name == kHidden.copy);
+            EXPECT_EQ(file.Size, ContentFor(RelativePath(root_.Path(), file.Source)).size());
+            EXPECT_EQ(::CompareFileTime(&file.LastWrite, &source.ftLastWriteTime), 0);
+            EXPECT_EQ(file.Stage, L"product files");
+        }
     }
 }
 
-TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
-    WriteFileBytes(Work() + L"AppData\\core.ini", "stale");
-    WriteFileBytes(Work() + L"AppPath\\Aerovell\\logs\\a.log", "stale");
+TEST_F(ProductFiles, LockedFilesAreSkippedWithTheirLines) {
     const std::vector<std::wstring> locked = {L"Program Files\\Vantrel\\Faults.log",
                                               L"Roaming\\Vantrel\\VNT\\DataBase\\main.db"};
     LogTail log;
@@ -185,7 +188,7 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
         vantrel_test::LockerProcess second(Root(locked[1]));
         ASSERT_TRUE(first.Holding());
         ASSERT_TRUE(second.Holding());
-        CollectProductFiles(Folders(true), Work(), TRunRights::OfThisProcess().User);
+        Collect(Folders(true), TRunRights::OfThisProcess().User);
     }
 
     std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
@@ -217,84 +220,18 @@ TEST_F(ProductFiles, OlderCopiesAreOverwrittenAndLockedFilesSkipped) {
     EXPECT_TRUE(StartsWith(listed[1], L"Error: product files: Cannot open file " + Root(locked[1])));
 }
 
-// A file that opens but cannot be read to its end is left out with its
-// line, and no partial copy stays. On Windows another program's locked range
-// does that; Wine does not enforce such locks on reads, so the file here is
-// a link to one whose reads fail (the process's own memory from address 0),
-// taken with the user's rights.
-TEST_F(ProductFiles, AFileThatCannotBeReadToItsEndIsLeftOutWithItsLine) {
-    const std::wstring file = Root(L"Program Files\\Vantrel\\Faults.log");
-    ::DeleteFileW(file.c_str());
-    ASSERT_TRUE(vantrel_test::MakeLink(file, L"Z:\\proc\\self\\mem"));
-    LogTail log;
-    CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
-    vantrel_test::RemoveLink(file);
-
-    std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
-    expected.erase(L"AppPath\\Faults.log");
-    ExpectCopies(expected);
-    std::vector<std::wstring> errors;
-    for (const auto& line : log.NewLines()) {
-        if (StartsWith(line, L"Error: ")) errors.push_back(line);
-    }
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_TRUE(StartsWith(errors[0], L"Error: product files: Cannot read file " + file + L" (Windows error "))
-        << Printable(errors[0]);
-}
-
-// Refuses creating the copy of one file in the working folder, as a full
-// or failing disk would.
-class TRefuseCopy : public TAccessPolicy {
-public:
-    explicit TRefuseCopy(std::wstring name) : name_(std::move(name)) {}
-    bool Permits(const TAccessRequest& request) override {
-        return !(request.Kind == TAccessKind::Create && request.Folder != nullptr &&
-                 StartsWith(request.Path, name_ + L"."));
-    }
-
-private:
-    std::wstring name_;
-};
-
-// A copy that cannot be written is left out with its line; the others come.
-TEST_F(ProductFiles, ACopyThatCannotBeWrittenIsLeftOutWithItsLine) {
-    TRefuseCopy refuse(L"crashnote");
-    LogTail log;
-    SetAccessPolicy(&refuse);
-    CollectProductFiles(Folders(true), Work(), TRunRights::OfThisProcess().User);
-    SetAccessPolicy(nullptr);
-
-    std::map<std::wstring, std::wstring> expected = ExpectedCopies(true);
-    expected.erase(L"AppPath\\crashnote.txt");
-    ExpectCopies(expected);
-    std::vector<std::wstring> errors;
-    for (const auto& line : log.NewLines()) {
-        if (StartsWith(line, L"Error: ")) errors.push_back(line);
-    }
-    EXPECT_EQ(errors, std::vector<std::wstring>{L"Error: product files: Cannot write the copy of " +
-                                                Root(L"Program Files\\Vantrel\\crashnote.txt") +
-                                                L" (Windows error 5: " + SystemErrorText(ERROR_ACCESS_DENIED) + L")"});
-}
-
+// Nothing is written while collecting: the files are packed from where they
+// are, and the working folder is not even made.
 TEST_F(ProductFiles, MissingProductFoldersCopyNothingAndTraceEmptyMatches) {
     const TProductFolders folders = {Root(L"nowhere\\"), Root(L"no roaming"), std::wstring()};
     LogTail log;
-    CollectProductFiles(folders, Work(), TRunRights::OfThisProcess().User);
-    EXPECT_FALSE(DirectoryExists(Work()));
+    Collect(folders, TRunRights::OfThisProcess().User);
+    EXPECT_TRUE(collected_.Empty());
     const std::vector<std::wstring> expected = {
         Root(L"nowhere\\Aerovell\\logs\\*.log"),      L"0", Root(L"no roaming\\Vantrel\\VNT\\DataBase\\*.*"), L"0",
         Root(L"no roaming\\Vantrel\\VNT\\Sync\\*.*"), L"0",
     };
     EXPECT_EQ(log.NewLines(), expected);
-}
-
-// Everything below `work`, as relative paths -> content.
-std::map<std::wstring, std::string> Copies(const std::wstring& work) {
-    std::map<std::wstring, std::string> copies;
-    for (const std::wstring& entry : vantrel_test::TreeOf(ExtendedLengthPath(work))) {
-        if (!entry.empty() && entry.back() != L'\\') copies[entry] = ReadFileBytes(ExtendedLengthPath(work) + entry);
-    }
-    return copies;
 }
 
 // Another account's data and links to it planted in every product folder:
@@ -345,7 +282,7 @@ protected:
         const std::set<std::wstring> bounded = {L"AppPath\\VNTToolbox.log", L"AppData\\Sync\\linked.dat",
                                                 L"AppPath\\ClipScan.log", L"Updater\\VNTUpdater.log",
                                                 L"AppData\\DataBase\\linked.db"};
-        for (const auto& copy : Copies(Work())) {
+        for (const auto& copy : Copies()) {
             if (user_rights && bounded.count(copy.first)) continue;
             EXPECT_EQ(copy.second.find(kSecret), std::string::npos) << Printable(copy.first);
         }
@@ -359,10 +296,9 @@ protected:
 TEST_F(ProductDataLinks, NothingOfAnotherAccountIsCopied) {
     for (bool bound_by_user : {false, true}) {
         SCOPED_TRACE(bound_by_user ? "reads bounded by the user's rights" : "reads with the run's own rights");
-        RemoveTree(Work());
-        CollectProductFiles(Folders(true), Work(), bound_by_user ? TUserRights::OwnAreTheUsers() : TUserRights());
+        Collect(Folders(true), bound_by_user ? TUserRights::OwnAreTheUsers() : TUserRights());
         ExpectNothingOfTheOtherAccount(bound_by_user);
-        const std::map<std::wstring, std::string> copies = Copies(Work());
+        const std::map<std::wstring, std::string> copies = Copies();
         EXPECT_EQ(copies.count(L"AppPath\\Vantrel.log"), 1u);  // the user's own files still come
         EXPECT_EQ(copies.count(L"AppData\\core.ini"), 1u);
         // The hard links: taken only where the user's rights bound the read;
@@ -377,18 +313,16 @@ TEST_F(ProductDataLinks, NothingOfAnotherAccountIsCopied) {
     }
 
     // The install folder itself replaced by a link to the other account's.
-    RemoveTree(Work());
     const std::wstring install = ExcludeTrailingBackslash(Root(kInstall));
     ASSERT_TRUE(::MoveFileW(install.c_str(), (install + L" moved").c_str()));
     ASSERT_TRUE(vantrel_test::MakeLink(install, Other(L"install")));
     made_.push_back(install);
-    CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
+    Collect(Folders(true), TUserRights::OwnAreTheUsers());
     ExpectNothingOfTheOtherAccount(true);
-    EXPECT_FALSE(DirectoryExists(Work() + L"AppPath"));
+    for (const auto& copy : Copies()) EXPECT_FALSE(StartsWith(copy.first, L"AppPath\\")) << Printable(copy.first);
 
-    // Non-vacuous: the plain copy the collection used before follows the link.
-    ASSERT_TRUE(::CopyFileW((Root(kInstall) + L"Vantrel.log").c_str(), (Work() + L"plain.log").c_str(), FALSE));
-    EXPECT_EQ(ReadFileBytes(Work() + L"plain.log"), kSecret);
+    // Non-vacuous: a plain open by name follows the link.
+    EXPECT_EQ(ReadFileBytes(Root(kInstall) + L"Vantrel.log"), kSecret);
 }
 
 // A pattern's folder that is itself a link lists nothing without the user's
@@ -404,8 +338,7 @@ TEST_F(ProductDataLinks, ALinkAtAPatternFolderListsNoOtherAccountsNames) {
     made_.push_back(sync);
     auto names_logged = [this](const TUserRights& rights) {
         LogTail log;
-        RemoveTree(Work());
-        CollectProductFiles(Folders(true), Work(), rights);
+        Collect(Folders(true), rights);
         bool named = false;
         for (const auto& line : log.NewLines()) named = named || line.find(L"other-account") != std::wstring::npos;
         return named;
@@ -423,11 +356,10 @@ TEST_F(ProductFiles, AProfileReachedThroughAFolderLinkIsOrdinary) {
     const std::wstring profile = elsewhere.Path() + L"profile\\";
     ASSERT_TRUE(vantrel_test::MakeLink(profile, root_.Path()));
     const TProductFolders folders = {profile + kInstall, profile + L"Roaming", profile + kUpdater};
-    CollectProductFiles(folders, Work(), TUserRights::OwnAreTheUsers());
+    Collect(folders, TUserRights::OwnAreTheUsers());
     ExpectCopies(ExpectedCopies(true));
-    RemoveTree(Work());
-    CollectProductFiles(folders, Work(), TUserRights());
-    EXPECT_FALSE(DirectoryExists(Work()));
+    Collect(folders, TUserRights());
+    EXPECT_TRUE(collected_.Empty());
     vantrel_test::RemoveLink(profile);
 }
 
@@ -442,10 +374,9 @@ TEST_F(ProductFiles, ReadsWithAnUnusableUserTokenTakeNothing) {
         ScopedKernelHandle token;
         ASSERT_TRUE(::DuplicateTokenEx(own, TOKEN_QUERY | (usable ? TOKEN_IMPERSONATE : 0), nullptr,
                                        SecurityImpersonation, TokenImpersonation, token.Receive()));
-        RemoveTree(Work());
         LogTail log;
-        CollectProductFiles(Folders(true), Work(), TUserRights::FromToken(std::move(token)));
-        EXPECT_EQ(Copies(Work()).empty(), !usable);
+        Collect(Folders(true), TUserRights::FromToken(std::move(token)));
+        EXPECT_EQ(collected_.Empty(), !usable);
         // Each refused impersonation leaves its line.
         bool refused_line = false;
         for (const auto& line : log.NewLines()) {
@@ -459,24 +390,22 @@ TEST_F(ProductFiles, ReadsWithAnUnusableUserTokenTakeNothing) {
 }
 
 // Names the plain Win32 forms get wrong are collected under their own names
-// with their own bytes, and the working folder goes afterwards.
+// with their own bytes.
 TEST_F(ProductFiles, HostileNamesAreCollectedExactlyAndCleanedUp) {
     const std::wstring database = ExtendedLengthPath(Root(kVnt) + L"DataBase\\");
     const std::wstring long_name = std::wstring(200, L'l') + L".db";
     const std::vector<std::wstring> names = {
         L"dup.log.", L"dup.log", L"trailing ", L"con.log", L"nul", L"\u00e9t\u00e9 \u65e5\u672c.db", long_name};
     for (const auto& name : names) WriteFileBytes(database + name, "bytes of " + EncodeUtf8(name));
-    CollectProductFiles(Folders(true), Work(), TUserRights::OwnAreTheUsers());
-    const std::map<std::wstring, std::string> copies = Copies(Work());
+    Collect(Folders(true), TUserRights::OwnAreTheUsers());
+    const std::map<std::wstring, std::string> copies = Copies();
     for (const auto& name : names) {
         SCOPED_TRACE(Printable(name));
         auto found = copies.find(L"AppData\\DataBase\\" + name);
         ASSERT_NE(found, copies.end());
         EXPECT_EQ(found->second, "bytes of " + EncodeUtf8(name));
     }
-    EXPECT_GT((ExtendedLengthPath(Work()) + L"AppData\\DataBase\\" + long_name).size(), 260u);
-    EXPECT_TRUE(DeleteDirTree(Work()));
-    EXPECT_FALSE(DirectoryExists(ExtendedLengthPath(Work())));
+    EXPECT_GT((database + long_name).size(), 260u);
 }
 
 // The collection looks at the native system folder, not at the 32-bit one
@@ -491,11 +420,11 @@ TEST(ProductFilesRedirection, NativeFoldersAreReadWithRedirectionOff) {
         WriteFileBytes(native + L"Vantrel.log", "native");
     }
     WriteFileBytes(wow64 + L"Vantrel.log", "wow64");
-    TempFolder work(L"redirect");
+    TCollected collected;
 
-    CollectProductFiles(TProductFolders{native, L"", L""}, work.Path(), TRunRights::OfThisProcess().User);
+    CollectProductFiles(TProductFolders{native, L"", L""}, TRunRights::OfThisProcess().User, collected);
 
-    EXPECT_EQ(ReadFileBytes(work.Path() + L"AppPath\\Vantrel.log"), "native");
+    EXPECT_EQ(vantrel_test::CollectedContents(collected).at(L"AppPath\\Vantrel.log"), "native");
     EXPECT_EQ(ReadFileBytes(native + L"Vantrel.log"), "wow64");  // redirection is back on
     RemoveTree(wow64);
     ScopedFsRedirectionOff off;

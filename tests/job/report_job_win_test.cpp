@@ -198,9 +198,10 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{});  // a run without failures writes nothing to the log
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
-    const std::vector<std::wstring> order = {L"overview",   L"processes",  L"services",  L"start systeminfo",
-                                             L"autoruns",   L"installdir", L"installed", L"apple",
-                                             L"systeminfo", L"products",   L"zip"};
+    // The capture starts first and is collected last, just before packing.
+    const std::vector<std::wstring> order = {L"start systeminfo", L"overview",  L"processes", L"services",
+                                             L"autoruns",         L"installdir", L"installed", L"apple",
+                                             L"products",         L"systeminfo", L"zip"};
     EXPECT_EQ(calls_, order);
     // The working folder and the archive were in one new area of the run:
     // "GetInfoDir." and 32 random digits, the working folder "GetInfoDir\"
@@ -242,7 +243,7 @@ TEST_F(ReportJob, AFailingStageEndsTheRunAndCleansUp) {
 
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"Error: processes: process query failed"});
     EXPECT_EQ(recorder_.Messages, Steps({1}, GENINFO_FAILED));
-    EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes"}));
+    EXPECT_EQ(calls_, (std::vector<std::wstring>{L"start systeminfo", L"overview", L"processes"}));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
     EXPECT_FALSE(FileExists(target_file_));
 }
@@ -254,14 +255,14 @@ TEST_F(ReportJob, AFailureAfterTheCaptureStartedEndsItAndLeavesNothing) {
     Set(stages, L"system information start", [this](TRunContext& run, TStringList&) {
         calls_.push_back(L"start systeminfo");
         work_dir_ = run.WorkDir;
-        run.SystemInfo = StartSystemInfo(run.WorkDir, 60000);
+        run.SystemInfo = StartSystemInfo(run.AreaDir, 60000);
         started_ = run.SystemInfo.get();
     });
     bool raw_seen = false;
-    Set(stages, L"installed files", [&](TRunContext&, TStringList&) {
+    Set(stages, L"installed files", [&](TRunContext& run, TStringList&) {
         calls_.push_back(L"installed");
         EXPECT_TRUE(started_->Running());
-        for (const std::wstring& name : vantrel_test::TreeOf(work_dir_)) {
+        for (const std::wstring& name : vantrel_test::TreeOf(run.AreaDir)) {
             raw_seen = raw_seen || StartsWith(name, L"SystemInfo_");
         }
         throw EToolError("install folder unreadable");
@@ -269,9 +270,9 @@ TEST_F(ReportJob, AFailureAfterTheCaptureStartedEndsItAndLeavesNothing) {
 
     Run(stages);
 
-    EXPECT_TRUE(raw_seen);  // the command was writing into the working folder
+    EXPECT_TRUE(raw_seen);  // the command was writing into the area
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3}, GENINFO_FAILED));
-    EXPECT_EQ(calls_, (std::vector<std::wstring>{L"overview", L"processes", L"services", L"start systeminfo",
+    EXPECT_EQ(calls_, (std::vector<std::wstring>{L"start systeminfo", L"overview", L"processes", L"services",
                                                  L"autoruns", L"installdir", L"installed"}));
     EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
     EXPECT_FALSE(FileExists(target_file_));
@@ -449,8 +450,8 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         places_.UserTemp = temp;
         TReportStages stages = RecordingStages();
         // The real capture: its raw output file lies in the temporary
-        // folder's area while the command runs, and its lines reach the
-        // archive.
+        // folder's area (beside the working folder, never in it) while the
+        // command runs, and its lines reach the archive.
         TReportStages defaults = DefaultReportStages();
         for (const wchar_t* name : {L"system information start", L"system information"}) {
             Set(stages, name, StageFunction(defaults, name));
@@ -458,13 +459,13 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         std::wstring raw;
         Set(stages, L"autoruns", [this, &raw](TRunContext& run, TStringList&) {
             work_dir_ = run.WorkDir;
-            for (const std::wstring& name : vantrel_test::TreeOf(run.WorkDir)) {
-                if (StartsWith(name, L"SystemInfo_")) raw = run.WorkDir + name;
+            for (const std::wstring& name : vantrel_test::TreeOf(run.AreaDir)) {
+                if (StartsWith(name, L"SystemInfo_")) raw = run.AreaDir + name;
             }
         });
         Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
             archive_ = run.ArchivePath;
-            ZipFolder(run.WorkDir, run.ArchivePath);
+            ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files());
             archive_bytes_ = ReadFileBytes(run.ArchivePath);
         });
         Run(stages);
@@ -483,6 +484,63 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
     }
     vantrel_test::UnmapDriveLetter(L'Q');
     vantrel_test::RemoveLink(temp_.Path() + L"linked temp");
+}
+
+// The window makes the run ready when it opens: the area, and the command
+// started in it while the user reads. Closed without a run, that ends the
+// command and removes the area; a run adopts the capture instead of starting
+// another one, however far the command got; one older than the limit is
+// ended and made again.
+TEST_F(ReportJob, ARunMadeReadyIsAdoptedOrLeavesNothing) {
+    {
+        TPreparedRun closed(places_, true, 60000);
+        ASSERT_TRUE(closed.Area().Ready());
+        ASSERT_NE(closed.Capture(), nullptr);
+        EXPECT_TRUE(closed.Capture()->Running());
+        const std::vector<std::wstring> tree = vantrel_test::TreeOf(closed.Area().Path());
+        ASSERT_EQ(tree.size(), 1u);
+        EXPECT_TRUE(StartsWith(tree[0], L"SystemInfo_"));  // its raw output, in the area's root
+    }
+    EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
+
+    {
+        TPreparedRun old(places_, true, 60000);
+        ::Sleep(50);
+        EXPECT_EQ(old.TakeCapture(10), nullptr);
+        EXPECT_TRUE(vantrel_test::TreeOf(old.Area().Path()).empty());  // ended, its raw output gone
+        TPreparedRun recent(places_, true, 60000);
+        const TSystemInfoCapture* made_ready = recent.Capture();
+        EXPECT_EQ(recent.TakeCapture().get(), made_ready);
+        EXPECT_EQ(recent.TakeCapture(), nullptr);  // once
+    }
+
+    std::unique_ptr<TPreparedRun> prepared(new TPreparedRun(places_, true, 60000));
+    const TSystemInfoCapture* made_ready = prepared->Capture();
+    const std::wstring area = prepared->Area().Path();
+    TReportStages stages = RecordingStages();
+    TReportStages defaults = DefaultReportStages();
+    Set(stages, L"system information start", [&](TRunContext& run, TStringList& lines) {
+        calls_.push_back(L"start systeminfo");
+        work_dir_ = run.WorkDir;
+        EXPECT_EQ(run.AreaDir, area);
+        EXPECT_EQ(run.SystemInfo.get(), made_ready);
+        StageFunction(defaults, L"system information start")(run, lines);
+        EXPECT_EQ(run.SystemInfo.get(), made_ready);  // not started again
+    });
+    Set(stages, L"system information", StageFunction(defaults, L"system information"));
+    Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
+        ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files());
+        archive_bytes_ = ReadFileBytes(run.ArchivePath);
+    });
+    TRunContext run(recorder_.Handle(), target_file_, TRunRights::OfThisProcess());
+    RunReportAndNotify(stages, run, std::move(prepared));
+
+    EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
+    EXPECT_EQ(ReadFileBytes(target_file_), archive_bytes_);
+    std::vector<std::string> names;
+    for (const auto& entry : vantrel_test::InspectZip(archive_bytes_).Entries) names.push_back(entry.Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"SystemInfo.txt", "Vantrel_Debug_Info.txt"}));
+    EXPECT_TRUE(vantrel_test::TreeOf(temp_.Path()).empty());
 }
 
 // An elevated run works in the Windows folder's Temp, whatever TEMP says:
@@ -647,12 +705,12 @@ TEST(ReportStages, TheToolsTableStepsSevenTimesAndNamesItsRights) {
         if (stage.Rights == TRightsUsed::UsersData) as_user.push_back(stage.Name);
     }
     EXPECT_EQ(names,
-              (std::vector<std::wstring>{L"version line", L"date line", L"system overview", L"processes", L"services",
-                                         L"system information start", L"autoruns", L"install folder",
-                                         L"installed files", L"report file", L"Apple libraries", L"system information",
-                                         L"product files", L"archive path", L"archive"}));
+              (std::vector<std::wstring>{L"system information start", L"version line", L"date line", L"system overview",
+                                         L"processes", L"services", L"autoruns", L"install folder", L"installed files",
+                                         L"report file", L"Apple libraries", L"product files", L"system information",
+                                         L"archive path", L"archive"}));
     EXPECT_EQ(stepping, (std::vector<std::wstring>{L"system overview", L"processes", L"services", L"installed files",
-                                                   L"system information", L"product files", L"archive"}));
+                                                   L"product files", L"system information", L"archive"}));
     EXPECT_LE(static_cast<int>(stepping.size()), kGenInfoProgressMax);
     EXPECT_EQ(contained, (std::vector<std::wstring>{L"date line", L"autoruns"}));
     EXPECT_EQ(as_user, (std::vector<std::wstring>{L"installed files", L"product files"}));

@@ -1,6 +1,8 @@
 """The window under Xvfb, driven like a user: layout, a failed run that
 returns to idle, a second run that saves the archive and ends the process,
-and a desktop whose path does not say "desktop".
+a desktop whose path does not say "desktop", and a window closed without a
+run, whose system-information command (started when the window opened)
+ends with it, leaving nothing behind.
 
 The product runs in a private prefix from the folder a real installation
 would use; guiprobe (a test fixture in the same Wine session) reads window
@@ -8,6 +10,7 @@ facts and message boxes, xdotool presses the button."""
 import os
 import shutil
 import subprocess
+import time
 import unittest
 import zipfile
 
@@ -19,6 +22,7 @@ import xdisplay
 EXE = os.environ["VANTREL_EXE"]
 BUILD = os.environ["VANTREL_BUILD"]
 GUIPROBE = os.path.join(os.environ["VANTREL_FIXTURE_DIR"], "guiprobe", "guiprobe.exe")
+FAKE = os.path.join(os.environ["VANTREL_FIXTURE_DIR"], "fakesysteminfo", "fakesysteminfo.exe")
 ARTIFACTS = os.path.join(BUILD, "artifacts")
 INSTALLED = "C:\\Program Files (x86)\\Vantrel Helper\\VantrelInfoHelpV2.exe"
 UNINSTALL_KEY = "HKLM\\" + product.UNINSTALL_KEY
@@ -33,13 +37,13 @@ A_RUN = 900  # seconds a whole run may take on a loaded machine
 class Session:
     """A private prefix with the tool installed, on a private display."""
 
-    def __init__(self, name):
+    def __init__(self, name, extra_env=None):
         self.prefix = winebed.fresh(os.environ["VANTREL_WINE_TEMPLATE"], os.path.join(BUILD, "e2e", name, "prefix"))
         exe = winebed.unix_path(self.prefix, INSTALLED)
         os.makedirs(os.path.dirname(exe), exist_ok=True)
         shutil.copy(EXE, exe)
         self.display = xdisplay.Display().start()
-        self.tool = tooldriver.ToolRun(exe, self.prefix, self.display, GUIPROBE)
+        self.tool = tooldriver.ToolRun(exe, self.prefix, self.display, GUIPROBE, extra_env=extra_env)
 
     def close(self):
         self.tool.kill()
@@ -162,6 +166,61 @@ class RedirectedDesktop(unittest.TestCase):
             self.assertTrue(os.path.isfile(winebed.unix_path(session.prefix, target)))
             commands = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout
             self.assertIn("/select," + target, commands)
+        finally:
+            session.close()
+
+
+def prefix_processes(prefix, name):
+    """Process ids of the Wine processes of `prefix` whose command line names
+    `name`."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                environ = f.read().split(b"\0")
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except OSError:
+            continue
+        if ("WINEPREFIX=" + os.path.abspath(prefix)).encode() in environ and name.lower() in cmdline.lower():
+            found.append(pid)
+    return found
+
+
+class ClosedWithoutARun(unittest.TestCase):
+    """The window starts the system-information command when it opens (here
+    a stand-in that never ends and starts a child that never ends either),
+    in the run's private area. Closed without pressing the button, the tool
+    ends both and removes the area."""
+
+    def areas(self, prefix):
+        places = (winebed.temp_dir(prefix), os.path.join(winebed.drive_c(prefix), "windows", "temp"))
+        return [os.path.join(p, n) for p in places for n in os.listdir(p) if n.startswith(product.WORK_FOLDER)]
+
+    def test_closing_the_window_ends_the_command_and_leaves_nothing(self):
+        session = Session("gui-closed", {"WINEDLLOVERRIDES": "mscoree,mshtml=;systeminfo.exe=n",
+                                         "VANTREL_FAKE_HANG": "1", "VANTREL_FAKE_CHILD": "1"})
+        try:
+            windows = os.path.join(winebed.drive_c(session.prefix), "windows")
+            for folder in ("system32", "syswow64"):
+                winebed.replace_file(FAKE, os.path.join(windows, folder, "systeminfo.exe"))
+            tool = session.tool.start()
+            tool.main_window()
+            deadline = time.monotonic() + 120
+            while len(prefix_processes(session.prefix, "systeminfo.exe")) < 2 and time.monotonic() < deadline:
+                time.sleep(0.2)
+            self.assertGreaterEqual(len(prefix_processes(session.prefix, "systeminfo.exe")), 2,
+                                    "the command and its child run while the window is read")
+            areas = self.areas(session.prefix)
+            self.assertEqual(len(areas), 1)
+            self.assertEqual([n[:11] for n in os.listdir(areas[0])], ["SystemInfo_"])  # its raw output
+            self.assertTrue(tool.close_window())
+            self.assertEqual(tool.wait(60), 0)
+            self.assertEqual(self.areas(session.prefix), [])
+            deadline = time.monotonic() + 30
+            while prefix_processes(session.prefix, "systeminfo.exe") and time.monotonic() < deadline:
+                time.sleep(0.2)
+            self.assertEqual(prefix_processes(session.prefix, "systeminfo.exe"), [])
         finally:
             session.close()
 

@@ -7,9 +7,10 @@ a temporary folder whose path holds spaces and saves "SystemInfo.txt". Each
 case predicts the saved lines; the raw output file must be gone afterwards.
 The command is started without a shell, so any temporary path works, and in
 a job, so that it and whatever it started end at the bound. The report job
-(the jobrun fixture) starts the command right after the process and services
-sections and collects it later: its output still arrives whole, the command
-shows in no section, and a job that fails in between ends it."""
+(the jobrun fixture) starts the command before its first section and
+collects it last, just before packing: its output still arrives whole, the
+process section shows it while it runs, and a job that fails in between
+ends it."""
 import json
 import os
 import re
@@ -252,25 +253,26 @@ class SystemInfoCapture(PrivatePrefixCase):
             saved = archive.read(product.SYSTEM_INFO)
         return winebed.last_json(text), report, saved
 
-    def test_the_job_starts_the_command_after_the_services_and_collects_it_whole(self):
+    def test_the_job_starts_the_command_first_and_collects_it_whole_last(self):
         # The stand-in still runs when the job reaches the capture's place.
-        report, _, saved = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "1500"})
-        self.assertEqual(report["messages"], "0:10,1:1,1:2,1:3,1:4,1:5,1:6,1:7,2:0")
-        self.assertSavedLines(saved, lines_of(OEM_TEXT))
-        self.assertEqual(report["systeminfo_running"], 0)
-        names = [name for name, _ in report["stages"]]
-        self.assertLess(names.index("AddServices"), names.index("StartSystemInfo"))
-        self.assertLess(names.index("StartSystemInfo"), names.index("BuildAutoruns"))
-        self.assertNoWorkArea()
+        for option in (None, "prepared:500"):
+            with self.subTest(option=option):
+                report, _, saved = self.run_job(OEM_TEXT.encode("cp437"), option, {"VANTREL_FAKE_DELAY_MS": "1500"})
+                self.assertEqual(report["messages"], "0:10,1:1,1:2,1:3,1:4,1:5,1:6,1:7,2:0")
+                self.assertSavedLines(saved, lines_of(OEM_TEXT))
+                self.assertEqual(report["systeminfo_running"], 0)
+                names = [name for name, _ in report["stages"]]
+                self.assertEqual(names[0], "StartSystemInfo")
+                self.assertEqual(names[-2:], ["SaveSystemInfo", "ZipFolder"])
+                self.assertNoWorkArea()
 
     @unittest.skipIf(winebed.SIXTY_FOUR_BIT_TOOL, "the process records are read in their 32-bit layout: no names here")
-    def test_the_command_is_in_no_section_of_the_report(self):
-        _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "1500"})
-        self.assertNotIn("systeminfo.exe", text.lower())
-        # The check sees the command when it runs while the processes are
-        # gathered.
-        _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), "start-first", {"VANTREL_FAKE_DELAY_MS": "5000"})
+    def test_the_process_section_shows_the_command_while_it_runs(self):
+        _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "5000"})
         self.assertIn("systeminfo.exe", text.lower())
+        # The check does not see a command that runs only at its place.
+        _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), "in-place", {"VANTREL_FAKE_DELAY_MS": "1500"})
+        self.assertNotIn("systeminfo.exe", text.lower())
 
     def test_a_job_failing_after_the_start_ends_the_command_and_leaves_nothing(self):
         # The stand-in and a child of its own never end.

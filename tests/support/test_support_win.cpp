@@ -5,6 +5,8 @@
 #include "platform/files/directory_win.h"
 #include "platform/files/find_entries_win.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -49,6 +51,30 @@ std::string ReadFileBytes(const std::wstring& path) {
     DWORD got = 0;
     while (::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
     return out;
+}
+
+std::map<std::wstring, std::string> CollectedContents(const vantrel::TCollected& collected) {
+    std::map<std::wstring, std::string> contents;
+    for (const vantrel::TCollectedFile& file : collected.Files()) {
+        LARGE_INTEGER start = {};
+        std::string bytes;
+        char buffer[65536];
+        DWORD got = 0;
+        if (!::SetFilePointerEx(file.Handle.Get(), start, nullptr, FILE_BEGIN)) {
+            throw std::runtime_error("cannot seek " + vantrel::EncodeUtf8(file.Source));
+        }
+        while (bytes.size() < file.Size) {
+            const auto ask = static_cast<DWORD>(std::min<std::uint64_t>(sizeof buffer, file.Size - bytes.size()));
+            if (!::ReadFile(file.Handle.Get(), buffer, ask, &got, nullptr)) {
+                throw std::runtime_error("cannot read " + vantrel::EncodeUtf8(file.Source));
+            }
+            if (got == 0) break;
+            bytes.append(buffer, got);
+        }
+        ::SetFilePointerEx(file.Handle.Get(), start, nullptr, FILE_BEGIN);
+        contents[file.Name] = bytes;
+    }
+    return contents;
 }
 
 void RemoveTree(const std::wstring& path) {

@@ -3,7 +3,9 @@
 
 #include "platform/base/handles_win.h"
 #include "platform/base/win.h"
+#include "platform/files/collected_file_win.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,11 @@ private:
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; throws on failure.
 std::string ReadFileBytes(const std::wstring& path);
+// What each collected file holds, read through its handle as the packer
+// reads it (from its start, up to its recorded size; the handle is left at
+// its start again), by its name below the working folder; throws when a
+// read fails.
+std::map<std::wstring, std::string> CollectedContents(const vantrel::TCollected& collected);
 // Removes a folder tree (no shell).
 void RemoveTree(const std::wstring& path);
 // The folder holding the built fixture programs, as a Windows path with a
