@@ -16,8 +16,26 @@ turn, after one warm-up of each:
      total minus the stages.
 
   C  packing alone: the zip_folder fixture on a copy of the working folder
-     a run leaves (the text report, "SystemInfo.txt" and the collected
-     folders), with 2 threads; the whole run is compared with it.
+     a run packs (the text report, "SystemInfo.txt" and the collected
+     folders as their copies would lie there), with 2 threads; the whole run
+     is compared with it.
+
+While each A run lasts, the run's private areas in both temporary folders
+are measured every 50 ms: TEMPPEAK is the most their files ever held.
+
+The corpus archive is checked both ways: zip_folder packs the copy of the
+working folder as files and, with its "handles" mode, the same files from
+handles opened as the job collects them, with 1 and 2 threads; the archives
+must be the same bytes. With --before-jobrun, the last archives of both
+jobrun builds must hold the same members in the same order with the same
+stored bytes, the text report and "SystemInfo.txt" (whose times differ)
+aside.
+
+The last line is for scripts:
+  RUN <s> PACK <s> RATIO <x> TEMPPEAK <bytes> ARCHIVE <bytes>
+RUN and PACK the medians of A and C, RATIO the median of A/C per round;
+target RATIO <= 1.6 and TEMPPEAK <= ARCHIVE + the text report +
+"SystemInfo.txt" + 1 MiB.
 
 systeminfo.exe is replaced by the fakesysteminfo stand-in, printing a
 systeminfo-sized text at once (or after --systeminfo-delay-ms).
@@ -35,9 +53,11 @@ trees where Wine cannot start 32-bit programs, see bench_trees.py).
 import argparse
 import os
 import shutil
+import filecmp
 import statistics
 import subprocess
 import sys
+import threading
 import time
 import zipfile
 
@@ -92,10 +112,59 @@ def seed(prefix, corpus):
         f.write(b"MZ")
 
 
-def click_to_message(prefix, display, extra_env=None, exe=EXE):
-    """Seconds from the click to the success message."""
+class TempWatch:
+    """The most bytes the files of the runs' private areas (in the user's
+    and the Windows folder's Temp) held at once, looked at every 50 ms
+    while it runs."""
+
+    def __init__(self, prefix):
+        self.places = (winebed.temp_dir(prefix), os.path.join(winebed.drive_c(prefix), "windows", "temp"))
+        self.peak = 0
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._watch, daemon=True)
+
+    def _size_now(self):
+        total = 0
+        for place in self.places:
+            for name in os.listdir(place) if os.path.isdir(place) else []:
+                if not name.startswith(product.WORK_FOLDER):
+                    continue
+                for folder, _, files in os.walk(os.path.join(place, name)):
+                    for f in files:
+                        try:
+                            total += os.lstat(os.path.join(folder, f)).st_size
+                        except OSError:
+                            pass
+        return total
+
+    def _watch(self):
+        while not self._stop.is_set():
+            try:
+                self.peak = max(self.peak, self._size_now())
+            except OSError:
+                pass
+            self._stop.wait(0.05)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join()
+
+
+def click_to_message(prefix, display, extra_env=None, exe=EXE, click_after=0.0, temp_peaks=None):
+    """Seconds from the click to the success message; the click comes
+    `click_after` s after the window appears. With `temp_peaks` (a list),
+    the run's peak of temporary bytes is appended to it."""
     with tooldriver.ToolRun(exe, prefix, display, GUIPROBE, extra_env=extra_env).start() as tool:
         window = tool.main_window()
+        if click_after:
+            time.sleep(click_after)
+        watch = TempWatch(prefix) if temp_peaks is not None else None
+        if watch:
+            watch.__enter__()
         start = time.perf_counter()
         tool.press_button(window)
         # Each look is an xdotool process: looking more often than this takes
@@ -103,17 +172,23 @@ def click_to_message(prefix, display, extra_env=None, exe=EXE):
         if tool.find_x_window(product.INFORMATION, timeout=900, poll=0.1) is None:
             raise RuntimeError("no success message")
         elapsed = time.perf_counter() - start
+        if watch:
+            watch.__exit__()
+            temp_peaks.append(watch.peak)
         if tool.message_box(60).get("caption") != product.INFORMATION or tool.wait(60) != 0:
             raise RuntimeError("the tool did not end with 0 after its success message")
         return elapsed
 
 
-def stage_times(prefix, extra_env=None, option=None, jobrun=JOBRUN):
-    """jobrun's report: the stages' and the whole job's milliseconds."""
+def stage_times(prefix, extra_env=None, option=None, jobrun=JOBRUN, keep_as=None):
+    """jobrun's report: the stages' and the whole job's milliseconds. With
+    `keep_as`, its archive is copied there."""
     args = [jobrun, r"C:\jobrun.zip"] + ([option] if option else [])
     code, text = winebed.run_program(winebed.wine_env(prefix, extra=extra_env), args, timeout=900)
     if code != 0:
         raise RuntimeError("jobrun failed: %s" % text)
+    if keep_as:
+        shutil.copyfile(winebed.unix_path(prefix, r"C:\jobrun.zip"), keep_as)
     return winebed.last_json(text)
 
 
@@ -127,19 +202,57 @@ def working_folder(prefix, scratch):
     return folder
 
 
-def pack_time(prefix, folder, threads):
+def pack_time(prefix, folder, threads, handles=False, keep_as=None):
     """Seconds zip_folder takes for `folder` with `threads` threads, its
-    Wine start-up included."""
+    Wine start-up included; with `handles`, the files below the folder's
+    subfolders packed from open handles. With `keep_as`, the archive is
+    moved there."""
     out = os.path.join(os.path.dirname(folder), "pack.zip")
     env = winebed.wine_env(prefix)
     start = time.perf_counter()
     code, text = winebed.run_program(env, [ZIPPER, winebed.windows_path(folder), winebed.windows_path(out),
-                                           str(threads)], timeout=900)
+                                           str(threads)] + (["handles"] if handles else []), timeout=900)
     elapsed = time.perf_counter() - start
     if code != 0:
         raise RuntimeError("zip_folder failed: %s" % text)
-    os.remove(out)
+    if keep_as:
+        os.replace(out, keep_as)
+    else:
+        os.remove(out)
     return elapsed
+
+
+def same_both_ways(prefix, folder):
+    """Whether the working folder packed as files and packed from handles
+    gives the same bytes, with 1 and 2 threads."""
+    answers = []
+    for threads in (1, 2):
+        as_files = os.path.join(WORK, "as_files.zip")
+        from_handles = os.path.join(WORK, "from_handles.zip")
+        pack_time(prefix, folder, threads, keep_as=as_files)
+        pack_time(prefix, folder, threads, handles=True, keep_as=from_handles)
+        answers.append(filecmp.cmp(as_files, from_handles, shallow=False))
+    return all(answers)
+
+
+def same_members(before, now):
+    """Differences between two jobrun archives, the text report and
+    "SystemInfo.txt" aside: member order, names and, per member, what is
+    stored (sizes, CRC, time, attributes, data)."""
+    differences = []
+    with zipfile.ZipFile(before) as a, zipfile.ZipFile(now) as b:
+        names_a, names_b = a.namelist(), b.namelist()
+        if names_a != names_b:
+            differences.append("members: %d before, %d now, or in another order" % (len(names_a), len(names_b)))
+        for info_a in a.infolist():
+            if info_a.filename in (product.REPORT, product.SYSTEM_INFO) or info_a.filename not in names_b:
+                continue
+            info_b = b.getinfo(info_a.filename)
+            fields = ("compress_type", "compress_size", "file_size", "CRC", "date_time", "external_attr",
+                      "flag_bits", "create_version", "extract_version")
+            if any(getattr(info_a, f) != getattr(info_b, f) for f in fields):
+                differences.append(info_a.filename)
+    return differences
 
 
 def spread(values):
@@ -192,6 +305,8 @@ def main():
     os.makedirs(WORK, exist_ok=True)
     prefix = winebed.fresh(winebed.ensure_template(bench_trees.TEMPLATE), os.path.join(WORK, "prefix"))
     gui, timed, packed, gui_before, timed_before = [], [], [], [], []
+    peaks, peaks_before = [], []
+    kept_now, kept_before = os.path.join(WORK, "jobrun_now.zip"), os.path.join(WORK, "jobrun_before.zip")
     try:
         seed(prefix, options.corpus)
         env = install_stand_in(prefix, os.path.join(WORK, "scratch"))
@@ -204,19 +319,27 @@ def main():
                 stage_times(prefix, env, jobrun=options.before_jobrun)
             folder = working_folder(prefix, WORK)
             pack_time(prefix, folder, 2)
+            identical = same_both_ways(prefix, folder)
+
+            def earlier_build():
+                gui_before.append(click_to_message(prefix, display, env, options.before_exe, temp_peaks=peaks_before))
+                timed_before.append(stage_times(prefix, env, jobrun=options.before_jobrun, keep_as=kept_before))
+
             for round_number in range(options.runs):
                 # The earlier build goes first in every other round, so that a
                 # change of load does not favour one side.
                 if before and round_number % 2 == 0:
-                    gui_before.append(click_to_message(prefix, display, env, options.before_exe))
-                    timed_before.append(stage_times(prefix, env, jobrun=options.before_jobrun))
-                gui.append(click_to_message(prefix, display, env))
-                timed.append(stage_times(prefix, env))
+                    earlier_build()
+                gui.append(click_to_message(prefix, display, env, temp_peaks=peaks))
+                timed.append(stage_times(prefix, env, keep_as=kept_now))
                 packed.append(pack_time(prefix, folder, 2))
                 if before and round_number % 2 == 1:
-                    gui_before.append(click_to_message(prefix, display, env, options.before_exe))
-                    timed_before.append(stage_times(prefix, env, jobrun=options.before_jobrun))
+                    earlier_build()
+            differences = same_members(kept_before, kept_now) if before else None
         archive = os.path.getsize(os.path.join(winebed.desktop_dir(prefix), product.ARCHIVE))
+        with zipfile.ZipFile(os.path.join(winebed.desktop_dir(prefix), product.ARCHIVE)) as z:
+            report_bytes = z.getinfo(product.REPORT).file_size
+            system_info_bytes = z.getinfo(product.SYSTEM_INFO).file_size
     finally:
         winebed.stop(prefix)
         shutil.rmtree(WORK, ignore_errors=True)
@@ -235,6 +358,18 @@ def main():
     zips = [dict(t["stages"])["ZipFolder"] / 1000 for t in timed]
     print("A/(ZipFolder stage in B) per run: %s" % spread([g / z for g, z in zip(gui, zips)]))
     print("   progress messages of the last run: %s" % timed[-1]["messages"])
+    if before:
+        print("peak temporary bytes of a run, before: %d" % max(peaks_before))
+        print("jobrun archives before and now, report and SystemInfo.txt aside: %s" %
+              ("the same" if not differences else "DIFFERENT: %s" % ", ".join(differences[:10])))
+    print("corpus packed as files and from handles, 1 and 2 threads: %s" %
+          ("the same bytes" if identical else "DIFFERENT"))
+    limit = archive + report_bytes + system_info_bytes + (1 << 20)
+    print("target RATIO <= 1.6; TEMPPEAK <= ARCHIVE + report %d + SystemInfo.txt %d + 1 MiB = %d" %
+          (report_bytes, system_info_bytes, limit))
+    print("RUN %.2f PACK %.2f RATIO %.2f TEMPPEAK %d ARCHIVE %d" %
+          (statistics.median(gui), statistics.median(packed),
+           statistics.median([g / p for g, p in zip(gui, packed)]), max(peaks), archive))
 
 
 if __name__ == "__main__":

@@ -20,16 +20,19 @@ not counted). The added delay is A - B, pair by pair; target: at most 100 ms.
 report_run_bench.py, and these run in turn, after one warm-up of each:
 
   P  the product under Xvfb, click to success message, the stand-in taking
-     --delay-ms (default 8000);
-  P0 the same with a stand-in that answers at once;
+     --delay-ms (default 8000), the click as long after the window appears
+     (the user reads while the command runs);
+  P1 the same with the click at once;
+  P0 the same with a stand-in that answers at once, the click at once;
   J  the jobrun fixture (the job in one process), stand-in taking --delay-ms:
-     the command started right after the services section;
-  Jo the same job with the capture started at its own place, as the job did
-     before it started the command early (a switch of the fixture);
+     the command started as the job starts;
+  Jp the same job made ready --delay-ms before it starts, as the window does;
+  Jo the same job with the capture at its own place (a switch of the
+     fixture): started and waited for just before packing;
   Jn the same job without any capture.
 
-Target: P <= max(delay, P0) + 0.5 s, and J <= max(delay, Jn) + 0.5 s, side
-by side with Jo.
+Targets: P <= P0 + 0.5 s, P1 <= max(delay, P0) + 1 s. The last line, for
+scripts, is "HIDDEN <P> INSTANT <P0>" (medians, seconds).
 
 Usage: bench/systeminfo_wait_bench.py [--runs N] [--delay-ms MS] [--whole-run] [--corpus DIR]
 Needs the wintest build (scripts/build.sh wintest; win and wintest for
@@ -109,7 +112,7 @@ def whole_run(options):
     corpus = options.corpus or make_corpus.ensure_corpus()
     prefix = winebed.fresh(winebed.ensure_template(bench_trees.TEMPLATE), PREFIX)
     delay = options.delay_ms / 1000.0
-    names = ["P", "P0", "J", "Jo", "Jn"]
+    names = ["P", "P1", "P0", "J", "Jp", "Jo", "Jn"]
     times = {name: [] for name in names}
     try:
         report_run_bench.seed(prefix, corpus)
@@ -121,9 +124,11 @@ def whole_run(options):
             def job(extra, option=None):
                 return report_run_bench.stage_times(prefix, extra, option)["total_ms"] / 1000.0
             steps = {
-                "P": lambda: report_run_bench.click_to_message(prefix, display, slow),
+                "P": lambda: report_run_bench.click_to_message(prefix, display, slow, click_after=delay),
+                "P1": lambda: report_run_bench.click_to_message(prefix, display, slow),
                 "P0": lambda: report_run_bench.click_to_message(prefix, display, instant),
                 "J": lambda: job(slow),
+                "Jp": lambda: job(slow, "prepared:%d" % options.delay_ms),
                 "Jo": lambda: job(slow, "in-place"),
                 "Jn": lambda: job(instant, "no-capture"),
             }
@@ -139,18 +144,22 @@ def whole_run(options):
     print(bench_trees.describe())
     print("stand-in takes %.1f s; %d rounds; seconds, median (range)" % (delay, options.runs))
     labels = {
-        "P": "product, click to message",
+        "P": "product, click %.0f s after the window" % delay,
+        "P1": "product, click at once",
         "P0": "product, instant stand-in",
-        "J": "job, command started early",
-        "Jo": "job, capture at its place (before)",
+        "J": "job, command started as it starts",
+        "Jp": "job made ready %.0f s before" % delay,
+        "Jo": "job, capture at its place",
         "Jn": "job without capture",
     }
     for name in names:
         print("  %-3s %-36s %s" % (name, labels[name], spread(times[name])))
-    p, p0 = statistics.median(times["P"]), statistics.median(times["P0"])
-    j, jn, jo = (statistics.median(times[n]) for n in ("J", "Jn", "Jo"))
-    print("target P <= max(%.1f, P0) + 0.5 = %.2f: P = %.2f" % (delay, max(delay, p0) + 0.5, p))
-    print("target J <= max(%.1f, Jn) + 0.5 = %.2f: J = %.2f; before: Jo = %.2f" % (delay, max(delay, jn) + 0.5, j, jo))
+    p, p1, p0 = (statistics.median(times[n]) for n in ("P", "P1", "P0"))
+    j, jp, jn, jo = (statistics.median(times[n]) for n in ("J", "Jp", "Jn", "Jo"))
+    print("target P <= P0 + 0.5 = %.2f: P = %.2f" % (p0 + 0.5, p))
+    print("target P1 <= max(%.1f, P0) + 1 = %.2f: P1 = %.2f" % (delay, max(delay, p0) + 1, p1))
+    print("jobs: J = %.2f, Jp = %.2f, Jo = %.2f, Jn = %.2f" % (j, jp, jo, jn))
+    print("HIDDEN %.2f INSTANT %.2f" % (p, p0))
 
 
 def main():
