@@ -9,7 +9,9 @@ of docs/fleet.md is a folder of the prefix's UNC drive (Wine maps
   display at any moment of the run (looked for by PID, which finds the
   window of a run that has one). It exits with 0, prints where it saved,
   and its archive in the "/out" folder has the name pattern and the content
-  of the archive a click makes on the same machine.
+  of the archive a click makes on the same machine. Without "/out" the
+  logged-on user's desktop gets "Vantrel_Debug_Info.zip", an earlier one
+  replaced, as the window's run does.
 - Two quiet runs at once into one share, in one prefix and in two prefixes
   (two machines of the same name), give two whole archives.
 - A missing or unwritable "/out" folder, or one that is a link, gives exit
@@ -384,6 +386,20 @@ class QuietRuns(PrivatePrefixCase):
             unix = os.path.join(self.windows_temp, archive.rsplit("\\", 1)[1])
             self.assertTrue(os.path.isfile(unix), archive)
             os.remove(unix)
+
+    def test_7_without_out_the_logged_on_users_desktop_gets_the_archive(self):
+        desktop_archive = os.path.join(winebed.desktop_dir(self.prefix), product.ARCHIVE)
+        with open(desktop_archive, "wb") as f:
+            f.write(b"an earlier archive")
+        with xdisplay.Display() as display:
+            ran = self.quiet("/QUIET", display=display)
+        self.assertEqual(ran.code, 0, ran.err)
+        self.assertEqual(ran.windows, set())
+        self.assertEqual(ran.out, "Saved: %s\n" % product.desktop_target())
+        self.assertEqual(os.listdir(winebed.desktop_dir(self.prefix)), [product.ARCHIVE])
+        with zipfile.ZipFile(desktop_archive) as z:
+            self.assertIn(product.REPORT, z.namelist())
+        self.assertEqual(self.areas_left(), [])
 
     def run_line(self, line):
         """The runline fixture starts `line` and waits; its output redirected
