@@ -1,18 +1,13 @@
 #include "app/main_window_win.h"
 
 #include "app/desktop_target.h"
+#include "app/desktop_target_win.h"
 #include "app/shell_launch_win.h"
 #include "job/geninfo_protocol.h"
 #include "job/report_job_win.h"
-#include "platform/base/file_io_win.h"
-#include "platform/base/text.h"
-#include "platform/base/text_win.h"
-#include "platform/system/folders_win.h"
-#include "platform/system/identity_win.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include <memory>
 #include <utility>
@@ -30,7 +25,6 @@ const wchar_t kExplanation[] =
     L"experiencing with our product. By sending us the report, you accept our ";
 const wchar_t kLinkText[] = L"Privacy Policy.";
 const wchar_t kButtonText[] = L"Save report to Desktop";
-const wchar_t kTargetName[] = L"\\Vantrel_Debug_Info.zip";
 
 const int kClientWidth = 305;
 const int kClientHeight = 147;
@@ -98,19 +92,6 @@ void SetScreenCursor(TCursorRole role) {
 
 void ShowInformation(const std::wstring& text) {
     ::MessageBoxW(g_form.Window, text.c_str(), L"Information", MB_OK | MB_ICONINFORMATION);
-}
-
-// The archive's target: the logged-on user's desktop, else the program's own
-// folder, + "\Vantrel_Debug_Info.zip" as a full path.
-std::wstring ComputeTargetFile() {
-    std::wstring folder = GetSpecialFolder(nullptr, CSIDL_DESKTOPDIRECTORY);
-    if (!folder.empty()) {
-        folder = MapDesktopToSessionUser(folder, GetSessionUserName(), GetProcessUserName(::GetCurrentProcessId()),
-                                         UpperCaseText);
-    } else {
-        folder = ExcludeTrailingBackslash(GetModuleDir());
-    }
-    return FullPath(folder + kTargetName);
 }
 
 void Button_GenClick() {

@@ -110,13 +110,10 @@ void ReadReportedVersion(TOverviewFacts& facts) {
 }
 
 void ReadComputerName(TOverviewFacts& facts) {
-    DWORD size = 0;
-    ::GetComputerNameW(nullptr, &size);
-    if (size == 0) return;
-    std::vector<wchar_t> buffer(size + 1, L'\0');
-    if (!::GetComputerNameW(buffer.data(), &size)) return;
+    std::wstring name;
+    if (!ReadComputerNameText(name)) return;
     facts.HasComputerName = true;
-    facts.ComputerName = FixedText(buffer.data(), size);
+    facts.ComputerName = name;
 }
 
 void ReadMemory(TOverviewFacts& facts) {

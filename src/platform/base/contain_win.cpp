@@ -12,7 +12,8 @@ namespace vantrel {
 
 namespace {
 
-// Written once at start-up, before any thread that could fail exists.
+// Written at start-up, and around a run without a window, while no other
+// thread that could fail exists.
 TFailureWriter g_failure_writer = nullptr;
 
 void WriteFailure(const std::wstring& stage, const std::wstring& reason, std::uint32_t code) noexcept {
@@ -29,6 +30,8 @@ void WriteFailure(const std::wstring& stage, const std::wstring& reason, std::ui
 }  // namespace
 
 void SetFailureWriter(TFailureWriter writer) { g_failure_writer = writer; }
+
+TFailureWriter CurrentFailureWriter() { return g_failure_writer; }
 
 std::wstring SystemErrorText(std::uint32_t code) {
     wchar_t* buffer = nullptr;

@@ -13,6 +13,8 @@ namespace vantrel {
 // tool's log; without one, failures are contained without a trace.
 using TFailureWriter = void (*)(const std::wstring& line);
 void SetFailureWriter(TFailureWriter writer);
+// The writer in place (null: none).
+TFailureWriter CurrentFailureWriter();
 
 // The system's text for Windows error `code` (FormatMessageW), trailing line
 // breaks and blanks removed; empty when it has none.

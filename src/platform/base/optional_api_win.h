@@ -41,6 +41,7 @@ enum class TSystemModule { Kernel32, Ntdll, User32, Psapi, Version, Wtsapi32, Ad
     X(Kernel32, WTSGetActiveConsoleSessionId, DWORD(WINAPI*)())                                                        \
     X(Kernel32, GetProcessId, DWORD(WINAPI*)(HANDLE))                                                                  \
     X(Kernel32, SetDllDirectoryW, BOOL(WINAPI*)(LPCWSTR))                                                              \
+    X(Kernel32, AttachConsole, BOOL(WINAPI*)(DWORD))                                                                   \
     /* documented from Windows 2000 on, looked up all the same for the era's name */                                   \
     X(Kernel32, GetCalendarInfoW, int(WINAPI*)(LCID, CALID, CALTYPE, LPWSTR, int, LPDWORD))                            \
     /* looked up as the process inventory's memory line has always done */                                             \

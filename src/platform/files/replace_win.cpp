@@ -68,4 +68,20 @@ bool TReplacement::Commit() {
     return true;
 }
 
+bool TReplacement::CommitAsNew(const std::wstring& name) {
+    if (!file_ || committed_) return false;
+    if (!NativeRenameInto(file_.Get(), folder_, name, false)) {
+        error_ = ::GetLastError();
+        // A file server may say so in the older words.
+        if (error_ == ERROR_FILE_EXISTS) error_ = ERROR_ALREADY_EXISTS;
+        return false;
+    }
+    committed_ = true;
+    if (!::CloseHandle(file_.Release())) {
+        error_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace vantrel

@@ -42,6 +42,12 @@ public:
     // there now, complete. When the rename fails (Error() tells why) the new
     // file is deleted when the object goes.
     bool Commit();
+    // Renames the new file to `name` in the folder without replacing
+    // anything, and closes it; true when it stands there now, complete.
+    // False when the rename fails (Error() tells why): ERROR_ALREADY_EXISTS
+    // when something has that name, and the new file then stays, not
+    // committed, for another name.
+    bool CommitAsNew(const std::wstring& name);
 
 private:
     HANDLE folder_;

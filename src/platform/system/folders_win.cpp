@@ -107,6 +107,14 @@ std::wstring TAppFrame::GetShellFolder(HWND owner, int csidl) {
     return std::wstring(buffer);
 }
 
+std::wstring GetUserShellFolder(HANDLE token, int csidl) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (token == nullptr || FAILED(::SHGetFolderPathW(nullptr, csidl, token, SHGFP_TYPE_CURRENT, buffer))) {
+        return std::wstring();
+    }
+    return std::wstring(buffer);
+}
+
 std::wstring TAppFrame::GetWindowsDir() {
     return FolderFromCall([](wchar_t* buffer, UINT capacity) { return ::GetWindowsDirectoryW(buffer, capacity); });
 }

@@ -68,6 +68,13 @@ const TAppFrame& AppFrame();
 // A fall-back path may name a folder that does not exist.
 std::wstring GetSpecialFolder(HWND owner, int csidl);
 
+// The special folder `csidl` of the user whose token `token` is (opened
+// with TOKEN_QUERY and TOKEN_IMPERSONATE), as the shell gives it for that
+// user (SHGetFolderPathW), never created; empty text when the shell gives
+// none (the user's profile is not loaded, or the system cannot answer for
+// another user). No fall-back.
+std::wstring GetUserShellFolder(HANDLE token, int csidl);
+
 // The fall-back steps of GetSpecialFolder alone, for a CSIDL whose shell
 // answer `shell_result` was not usable: the trimmed environment variable,
 // else the default path; `shell_result` for a CSIDL without fall-back.

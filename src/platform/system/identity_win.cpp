@@ -120,6 +120,16 @@ std::wstring GetSessionUserName() {
     });
 }
 
+bool ReadComputerNameText(std::wstring& name) {
+    DWORD size = 0;
+    ::GetComputerNameW(nullptr, &size);
+    if (size == 0) return false;
+    std::vector<wchar_t> buffer(size + 1, L'\0');
+    if (!::GetComputerNameW(buffer.data(), &size)) return false;
+    name = std::wstring(buffer.data());
+    return true;
+}
+
 std::wstring GetProcessUserName(DWORD process_id) {
     ScopedKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id));
     if (!process) return std::wstring();

@@ -24,6 +24,10 @@ bool IsWindows2000();
 // session interface.
 std::wstring GetSessionUserName();
 
+// The computer's NetBIOS name (GetComputerNameW), up to its first NUL;
+// false, and `name` untouched, when the system gives none.
+bool ReadComputerNameText(std::wstring& name);
+
 // The user name, without domain, of the account in the token of process
 // `process_id`; empty when the process or its token cannot be read.
 std::wstring GetProcessUserName(DWORD process_id);
