@@ -8,21 +8,9 @@
 
 namespace vantrel {
 
-namespace {
-
-// OpenFolderToWriteIn drops one trailing backslash, which would turn a
-// drive's root into the drive's current folder: a root goes as "X:\.",
-// whose full path is the root again.
-std::wstring FolderToOpen(const std::wstring& full_folder) {
-    if (full_folder.size() == 3 && full_folder[1] == L':' && full_folder[2] == L'\\') return full_folder + L".";
-    return full_folder;
-}
-
-}  // namespace
-
 TOutFolderTarget::TOutFolderTarget(const std::wstring& folder, const std::wstring& base_name)
     : folder_(IncludeTrailingBackslash(FullPath(folder))), base_name_(base_name) {
-    folder_handle_ = OpenFolderToWriteIn(FolderToOpen(FullPath(folder)), true);
+    folder_handle_ = OpenFolderToWriteIn(folder, true);
     if (!folder_handle_) {
         error_ = ::GetLastError();
         if (error_ == ERROR_SUCCESS) error_ = ERROR_DIRECTORY;  // no folder, or a link refused

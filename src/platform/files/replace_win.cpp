@@ -25,7 +25,7 @@ ScopedFileHandle FolderOnly(ScopedFileHandle handle) {
 }  // namespace
 
 ScopedFileHandle OpenFolderToWriteIn(const std::wstring& folder, bool refuse_user_links) {
-    const std::wstring path = ExtendedLengthPath(FullPath(ExcludeTrailingBackslash(folder)));
+    const std::wstring path = ExtendedLengthPath(FolderPathToOpen(FullPath(folder)));
     if (!refuse_user_links) {
         return FolderOnly(OpenFileHandle(path, kCreateInFolder, kShareReadWrite, OPEN_EXISTING, kOpenFolders));
     }

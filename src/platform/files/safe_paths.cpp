@@ -61,6 +61,20 @@ std::wstring ExtendedLengthPath(const std::wstring& full_path) {
     return full_path;
 }
 
+std::wstring FolderPathToOpen(const std::wstring& full_path) {
+    const std::wstring plain = WithoutExtendedPrefix(full_path);
+    if (plain.empty() || plain.back() != L'\\') return full_path;
+    if (plain.size() == 3 && plain[1] == L':') return full_path;  // "C:\"
+    if (StartsWith(plain, L"\\\\")) {
+        // "\\server\share\": the backslash after the share's name is its root's.
+        const std::size_t server_end = plain.find(L'\\', 2);
+        if (server_end != std::wstring::npos && plain.find(L'\\', server_end + 1) == plain.size() - 1) {
+            return full_path;
+        }
+    }
+    return full_path.substr(0, full_path.size() - 1);
+}
+
 std::wstring WithoutExtendedPrefix(const std::wstring& path) {
     if (StartsWith(path, kExtendedUncPrefix)) return L"\\\\" + path.substr(8);
     if (StartsWith(path, kExtendedPrefix)) return path.substr(4);

@@ -31,6 +31,11 @@ bool IsVolumeRootTarget(const std::wstring& target);
 // is not a full path, is returned unchanged.
 std::wstring ExtendedLengthPath(const std::wstring& full_path);
 
+// A full folder path as a folder is opened: without a trailing backslash,
+// except the root of a drive ("C:\") or of a share ("\\server\share\"),
+// which is only a root with it ("C:" is the drive's current folder).
+std::wstring FolderPathToOpen(const std::wstring& full_path);
+
 // The form a person reads: ExtendedLengthPath undone.
 std::wstring WithoutExtendedPrefix(const std::wstring& path);
 

@@ -10,6 +10,7 @@
 #include "platform/files/user_data_win.h"
 
 #include "platform/base/file_io_win.h"
+#include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/files/safe_paths.h"
 #include "platform/system/impersonation_win.h"
@@ -253,6 +254,32 @@ TEST_F(CarefulFiles, AReplacementReplacesTheNameNeverWhatItLeadsTo) {
     EXPECT_FALSE(OpenFolderToWriteIn(temp_.Path() + L"linked data", true).Valid());
     EXPECT_TRUE(OpenFolderToWriteIn(temp_.Path() + L"linked data", false).Valid());
     RemoveLink(temp_.Path() + L"linked data");
+}
+
+// A folder named by its drive's root is that root, never the drive's
+// current folder (which "C:" without its backslash names).
+TEST_F(CarefulFiles, ADrivesRootIsOpenedAsTheRoot) {
+    const std::wstring inner = data() + L"inner";
+    ASSERT_TRUE(::CreateDirectoryW(inner.c_str(), nullptr));
+    const std::wstring root = inner.substr(0, 3);
+    ASSERT_EQ(root.substr(1), L":\\");
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(::SetCurrentDirectoryW(inner.c_str()));
+    ScopedFileHandle opened = OpenFolderToWriteIn(root, true);
+    ScopedFileHandle opened_following = OpenFolderToWriteIn(root, false);
+    ::SetCurrentDirectoryW(previous);
+    ScopedFileHandle expected =
+        OpenFileHandle(root, FILE_READ_ATTRIBUTES, kShareReadWrite, OPEN_EXISTING, kOpenFolders);
+    ScopedFileHandle current =
+        OpenFileHandle(inner, FILE_READ_ATTRIBUTES, kShareReadWrite, OPEN_EXISTING, kOpenFolders);
+    TFileId root_id, current_id, opened_id, following_id;
+    ASSERT_TRUE(FileIdOf(expected.Get(), root_id) && FileIdOf(current.Get(), current_id));
+    ASSERT_TRUE(opened.Valid() && FileIdOf(opened.Get(), opened_id));
+    ASSERT_TRUE(opened_following.Valid() && FileIdOf(opened_following.Get(), following_id));
+    EXPECT_TRUE(SameFile(opened_id, root_id));
+    EXPECT_TRUE(SameFile(following_id, root_id));
+    EXPECT_FALSE(SameFile(opened_id, current_id));
 }
 
 }  // namespace

@@ -69,6 +69,25 @@ TEST(ExtendedLengthPath, DrivesAndSharesGetThePrefixOnce) {
     }
 }
 
+TEST(FolderPathToOpen, RootsKeepTheirBackslash) {
+    struct Case {
+        const wchar_t* in;
+        const wchar_t* out;
+    };
+    const Case cases[] = {
+        {L"C:\\Out\\", L"C:\\Out"},
+        {L"C:\\Out", L"C:\\Out"},
+        {L"C:\\", L"C:\\"},  // without it, the drive's current folder
+        {L"\\\\?\\D:\\", L"\\\\?\\D:\\"},
+        {L"\\\\server\\share\\", L"\\\\server\\share\\"},
+        {L"\\\\server\\share\\in\\", L"\\\\server\\share\\in"},
+        {L"\\\\?\\UNC\\server\\share\\", L"\\\\?\\UNC\\server\\share\\"},
+        {L"\\\\?\\UNC\\server\\share\\in\\", L"\\\\?\\UNC\\server\\share\\in"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FolderPathToOpen(c.in), c.out) << Printable(c.in);
+}
+
 TEST(PlainRelativePath, StaysBelowTheFolder) {
     const wchar_t* const plain[] = {
         L"a.log", L"log\\Vantrel.log",         L"dup.log.",         L"trailing space ", L"con.log",
