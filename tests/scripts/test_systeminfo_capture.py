@@ -238,7 +238,6 @@ class SystemInfoCapture(PrivatePrefixCase):
         self.assertLess(names.index("StartSystemInfo"), names.index("BuildAutoruns"))
         self.assertNoWorkArea()
 
-    @unittest.skipIf(winebed.SIXTY_FOUR_BIT_TOOL, "the process records are read in their 32-bit layout: no names here")
     def test_the_command_is_in_no_section_of_the_report(self):
         _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "1500"})
         self.assertNotIn("systeminfo.exe", text.lower())
