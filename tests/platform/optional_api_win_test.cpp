@@ -71,8 +71,7 @@ TEST(OptionalApi, EveryRowResolvesAndItsDllComesFromTheSystemFolder) {
             const std::wstring file = ModuleFileAt(proc);
             const std::size_t slash = file.rfind(L'\\');
             ASSERT_NE(slash, std::wstring::npos) << Printable(file);
-            EXPECT_TRUE(EqualsNoCaseAscii(file.substr(0, slash), folder) ||
-                        SameFile(file, folder + file.substr(slash)))
+            EXPECT_TRUE(EqualsNoCaseAscii(file.substr(0, slash), folder) || SameFile(file, folder + file.substr(slash)))
                 << Printable(file);
         }
     }

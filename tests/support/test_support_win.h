@@ -13,7 +13,8 @@
 // space) is skipped there and runs as 32-bit code in the emulated guest
 // (scripts/guest.py); the shipped tool is always the 32-bit program.
 #ifdef _WIN64
-#define VANTREL_SKIP_WITHOUT_WOW64() GTEST_SKIP() << "built as a 64-bit program here: no WOW64"
+#define VANTREL_SKIP_WITHOUT_WOW64() \
+    GTEST_SKIP() << "built as a 64-bit program here, no WOW64: run as 32-bit code in the emulated guest"
 constexpr bool kUnderWow64 = false;
 #else
 #define VANTREL_SKIP_WITHOUT_WOW64() static_cast<void>(0)
