@@ -25,17 +25,17 @@ public:
         Field(4, threads);  // thread count
         for (int i = 0; i < 6; ++i) Field(8, 0x0101010101010101ull * (i + 1));  // working set, times
         const std::size_t name_field = bytes_.size();
-        Field(2, 0);                                                      // name length in bytes
-        Field(2, 0);                                                      // name capacity
-        Field(pointer_, 0);                                               // name buffer
-        Field(4, 8);                                                      // base priority
-        Field(pointer_, pid);                                             // process id
-        Field(pointer_, 0x0BAD0000u | pid);                               // parent process id
-        Field(4, handles);                                                // handle count
-        Field(4, session);                                                // session
-        Field(pointer_, 0x5EEDu);                                         // process key
-        Field(4, 0x7777);                                                 // page directory base
-        for (int i = 0; i < 11; ++i) Field(pointer_, 0x1000u * (i + 1));  // memory counters
+        Field(2, 0);                                                           // name length in bytes
+        Field(2, 0);                                                           // name capacity
+        Field(pointer_, 0);                                                    // name buffer
+        Field(4, 8);                                                           // base priority
+        Field(pointer_, pid);                                                  // process id
+        Field(pointer_, 0x0BAD0000u | pid);                                    // parent process id
+        Field(4, handles);                                                     // handle count
+        Field(4, session);                                                     // session
+        Field(pointer_, 0x5EEDu);                                              // process key
+        Field(4, 0x7777);                                                      // page directory base
+        for (std::uint64_t i = 1; i <= 11; ++i) Field(pointer_, 0x1000u * i);  // memory counters
         if (name != nullptr) {
             const std::uint64_t name_address = address_ + bytes_.size();
             for (char16_t c : *name) Field(2, c);

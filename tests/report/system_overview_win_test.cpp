@@ -121,9 +121,17 @@ TEST(SystemOverview, VirtualMemorySizeOfA32BitProgramWithAndWithoutLargeAddresse
         SCOPED_TRACE(Printable(c.program));
         const std::wstring out = folder.Path() + c.program + L".txt";
         const std::wstring program = vantrel_test::FixtureDir() + c.program + L"\\" + c.program + L".exe";
-        ASSERT_EQ(RunProgram(L"\"" + program + L"\" overview \"" + out + L"\""), 0);
+        std::wstring command = L"\"";
+        command += program;
+        command += L"\" overview \"";
+        command += out;
+        command += L"\"";
+        ASSERT_EQ(RunProgram(command), 0);
+        std::wstring line = L"\n";
+        line += c.expected;
+        line += L" MB\n";
         const std::wstring text = DecodeUtf8(vantrel_test::ReadFileBytes(out));
-        EXPECT_NE(text.find(L"\n" + std::wstring(c.expected) + L" MB\n"), std::wstring::npos) << Printable(text);
+        EXPECT_NE(text.find(line), std::wstring::npos) << Printable(text);
     }
 }
 
