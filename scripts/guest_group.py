@@ -154,12 +154,19 @@ def main(share):
     os.environ.update({k: env[k] for k in ("HOME", "LANG")})
     started = time.monotonic()
     prefix = os.path.join(env["VANTREL_BUILD"], "wine", "prefix")
-    try:
-        winebed.fresh(env["VANTREL_WINE_TEMPLATE"], prefix)
-        winebed.stop(prefix)
-    except Exception as e:  # the group cannot run without its prefix
-        record("wine prefix", "setup", 1, time.monotonic() - started, (0, 1, 0, [str(e)]))
-        return 1
+    # wineboot under emulation has been seen to fail once on a loaded host
+    # (exit code 53 after five minutes); a second attempt starts from scratch.
+    for attempt in (1, 2):
+        try:
+            winebed.fresh(env["VANTREL_WINE_TEMPLATE"], prefix)
+            winebed.stop(prefix)
+            break
+        except Exception as e:  # the group cannot run without its prefix
+            say("wineboot attempt %d failed: %s" % (attempt, e))
+            winebed.stop(env["VANTREL_WINE_TEMPLATE"])
+            if attempt == 2:
+                record("wine prefix", "setup", 1, time.monotonic() - started, (0, 1, 0, [str(e)]))
+                return 1
     say("win64 prefix made with wineboot (%.0f s)" % (time.monotonic() - started))
 
     runner = os.path.join(HOME, "source", "scripts", "winebed.py")
