@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs with apt-get whatever the build and the tests need and this
 # machine lacks. Quick when everything is there already.
+# Usage: scripts/deps.sh [guest]   (guest: also what builds and boots the
+# emulated 32-bit test guest, see guest_image.sh and guest.py)
 set -euo pipefail
 
 packages=(
@@ -18,6 +20,12 @@ packages=(
   locales                                              # locale sources the date tests compile (localedef)
   procps
 )
+if [ "${1:-}" = guest ]; then
+  packages+=(
+    qemu-system-x86                                    # the emulated guest (TCG)
+    debootstrap e2fsprogs                              # its Debian root folder, written into an ext4 image
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -25,7 +25,7 @@ import tempfile
 # what only a 32-bit process on 64-bit Windows meets (WOW64) is not tested.
 WINE_BIN = os.environ.get("VANTREL_WINE_BIN", "")
 SIXTY_FOUR_BIT_TOOL = bool(WINE_BIN)
-SKIP_WOW64 = "the tool is built as a 64-bit program here: no WOW64"
+SKIP_WOW64 = "the tool is built as a 64-bit program here, no WOW64: run as 32-bit code in the emulated guest"
 
 PROFILE_LINKS = ("Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos", "Templates")
 

@@ -13,8 +13,10 @@
 #include "report/section_banner.h"
 
 #include <psapi.h>
+#include <winternl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cwchar>
 
 namespace vantrel {
@@ -25,6 +27,23 @@ constexpr ULONG kSystemProcessInformation = 5;
 constexpr DWORD kPathCapacity = 260;
 constexpr std::uint32_t kCrcViewSize = 0x100000;
 constexpr const wchar_t* kSubSystemsKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\SubSystems";
+
+// The records arrive in this process's own layout: the pure reader's row for
+// this pointer size must say what the system's structure says.
+constexpr TProcessRecordLayout kNativeRecords = ProcessRecordLayout(sizeof(void*));
+static_assert(kNativeRecords.PointerSize == sizeof(void*), "a layout for this pointer size");
+static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, NumberOfThreads) == kNativeRecords.ThreadCount, "thread count");
+static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, ImageName) + offsetof(UNICODE_STRING, Length) ==
+                  kNativeRecords.ImageNameLength,
+              "image name length");
+static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, ImageName) + offsetof(UNICODE_STRING, Buffer) ==
+                  kNativeRecords.ImageNameBuffer,
+              "image name buffer");
+static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, UniqueProcessId) == kNativeRecords.ProcessId, "process id");
+static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, HandleCount) == kNativeRecords.HandleCount, "handle count");
+static_assert(offsetof(SYSTEM_PROCESS_INFORMATION, SessionId) + sizeof(ULONG) == kNativeRecords.RecordMinimum &&
+                  offsetof(SYSTEM_PROCESS_INFORMATION, SessionId) == kNativeRecords.SessionId,
+              "session");
 
 // Text in a buffer of 261 characters as the system left it.
 std::wstring BufferText(const wchar_t* buffer, DWORD length) {
@@ -224,8 +243,8 @@ std::vector<TProcessEntry> GatherProcesses() {
     std::vector<unsigned char> buffer;
     if (!QueryProcessBuffer(buffer)) return entries;
     EnableDebugPrivilege();
-    auto records = ParseProcessRecords(buffer.data(), buffer.size(),
-                                       static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer.data())));
+    auto records = ParseProcessRecords(buffer.data(), buffer.size(), reinterpret_cast<std::uintptr_t>(buffer.data()),
+                                       kNativeRecords);
     buffer = std::vector<unsigned char>();
     entries.reserve(std::max<std::size_t>(64, records.size()));
     const std::wstring system_dir = SystemDirectory();

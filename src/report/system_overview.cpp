@@ -153,7 +153,7 @@ TStringList FormatSystemOverview(const TOverviewFacts& f, wchar_t decimal_separa
     lines.push_back(L"SP Version:\t" + f.ServicePackText);
     lines.push_back(L"system lan:\t" + f.Language);
     if (f.HasComputerName) lines.push_back(L"ComputerName:\t" + f.ComputerName);
-    lines.push_back(std::wstring(L"OS Type:\t") + (f.Wow64 ? L"64bit" : L"32bit"));
+    lines.push_back(std::wstring(L"OS Type:\t") + (f.SixtyFourBitWindows ? L"64bit" : L"32bit"));
     lines.push_back(L"Memory Size:\t" + MegabytesText(f.TotalPhys));
     lines.push_back(L"Free Size:\t" + MegabytesText(f.AvailPhys));
     lines.push_back(L"VMemory Size:\t" + MegabytesText(f.TotalVirtual));

@@ -109,7 +109,7 @@ struct TOverviewFacts {
     std::wstring Language;
     bool HasComputerName = false;
     std::wstring ComputerName;
-    bool Wow64 = false;
+    bool SixtyFourBitWindows = false;  // the system is 64-bit Windows
     std::uint64_t TotalPhys = 0;
     std::uint64_t AvailPhys = 0;
     std::uint64_t TotalVirtual = 0;

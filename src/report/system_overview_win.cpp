@@ -159,6 +159,12 @@ TOS QueryOS() {
 
 bool IsRunningUnderWow64() { return IsWow64(); }
 
+bool IsSixtyFourBitWindows() {
+    // A 64-bit build of the tool runs on 64-bit Windows only; the 32-bit
+    // tool learns it from WOW64.
+    return sizeof(void*) == 8 || IsRunningUnderWow64();
+}
+
 std::string GetSystemLanguage() {
     char buffer[261] = {};
     if (::GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE, buffer, 260) <= 0) return std::string();
@@ -171,7 +177,7 @@ TOverviewFacts GatherOverviewFacts() {
     ReadReportedVersion(facts);
     facts.Language = WidenAnsi(GetSystemLanguage());
     ReadComputerName(facts);
-    facts.Wow64 = IsRunningUnderWow64();
+    facts.SixtyFourBitWindows = IsSixtyFourBitWindows();
     ReadMemory(facts);
     ReadSystemDrive(facts);
     ReadUsers(facts);

@@ -25,6 +25,10 @@ TOS QueryOS();
 // True when this 32-bit process runs under WOW64, that is on 64-bit Windows.
 bool IsRunningUnderWow64();
 
+// True on 64-bit Windows, whichever build of the tool asks: what the
+// "OS Type" line tells.
+bool IsSixtyFourBitWindows();
+
 // The English name of the system default locale's language in the system
 // code page, or empty text.
 std::string GetSystemLanguage();

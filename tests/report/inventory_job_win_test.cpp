@@ -135,9 +135,7 @@ TEST(InventoryJob, ReportHoldsHeaderOverviewAndProcessesInOrderWithTheirSteps) {
     EXPECT_EQ(lines[memory + 3], L"");
     bool explorer = false;
     for (std::size_t i = 23; i + 1 < memory; ++i) explorer |= lines[i].find(L" explorer.exe ") != std::wstring::npos;
-    if (kUnderWow64) {
-        EXPECT_TRUE(explorer);  // the process records are read in their 32-bit layout
-    }
+    EXPECT_TRUE(explorer);
 }
 
 }  // namespace

@@ -92,7 +92,6 @@ private:
 };
 
 TEST(ProcessInventory, ListsThisProcessAndTheSystemProcessesWithTheirCounters) {
-    VANTREL_SKIP_WITHOUT_WOW64();
     SuspendedChild child(BELOW_NORMAL_PRIORITY_CLASS);
     ASSERT_NE(child.Id(), 0u);
     ::Sleep(1100);
@@ -134,7 +133,6 @@ TEST(ProcessInventory, ListsThisProcessAndTheSystemProcessesWithTheirCounters) {
 }
 
 TEST(ProcessInventory, TextHasOneAlignedLinePerProcessThenTheSummaryLines) {
-    VANTREL_SKIP_WITHOUT_WOW64();
     std::wstring text = GetProcessListText();
     ASSERT_TRUE(EndsWith(text, L"\r\n"));
     std::vector<std::wstring> lines = SplitCrLf(text.substr(0, text.size() - 2));

@@ -263,7 +263,7 @@ TOverviewFacts SampleFacts() {
     f.Language = L"English";
     f.HasComputerName = true;
     f.ComputerName = L"DESK-01";
-    f.Wow64 = true;
+    f.SixtyFourBitWindows = true;
     f.TotalPhys = (4096ull << 20) + 1048575;
     f.AvailPhys = 1048575;
     f.TotalVirtual = 2147352576ull;
@@ -307,7 +307,7 @@ TEST(OverviewLines, MissingValuesLeaveOutOnlyTheirLines) {
     f.ServicePackText.clear();
     f.Language.clear();
     f.HasComputerName = false;
-    f.Wow64 = false;
+    f.SixtyFourBitWindows = false;
     f.HasDiskSpace = false;
     f.SessionUserName.clear();
     f.IntegrityLevel = 0;

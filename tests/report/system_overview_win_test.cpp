@@ -1,5 +1,6 @@
 #include "report/system_overview_win.h"
 
+#include "platform/base/handles_win.h"
 #include "platform/base/text.h"
 #include "platform/base/win.h"
 #include "support/test_support.h"
@@ -15,6 +16,7 @@ namespace vantrel {
 namespace {
 
 using vantrel_test::Printable;
+using vantrel_test::TempFolder;
 
 std::wstring Environment(const wchar_t* name) {
     wchar_t buffer[1024] = {};
@@ -48,9 +50,8 @@ TEST(SystemOverview, EveryLineInOrderWithTheValuesOfThisSystem) {
     EXPECT_NE(os_name.find(Value(lines[3], L"SP Version")), std::wstring::npos);  // the same service pack
     EXPECT_EQ(Value(lines[4], L"system lan"), L"English");
     EXPECT_TRUE(EqualsNoCaseAscii(Value(lines[5], L"ComputerName"), Environment(L"COMPUTERNAME")));
-    if (kUnderWow64) {
-        EXPECT_EQ(Value(lines[6], L"OS Type"), L"64bit");
-    }
+    // the system's bitness, whichever build of the tool asks
+    EXPECT_EQ(Value(lines[6], L"OS Type"), L"64bit");
 
     const wchar_t* kMegabytes = LR"((\d+) MB)";
     std::uint64_t memory = Number(Value(lines[7], L"Memory Size"), kMegabytes);
@@ -82,6 +83,56 @@ TEST(SystemOverview, EveryLineInOrderWithTheValuesOfThisSystem) {
     // Wine gives every process the high level.
     EXPECT_EQ(Value(lines[18], L"User Level"), L"3000");
     EXPECT_EQ(lines[19], L"");
+}
+
+// Runs `command` and waits for its end; its exit code, or -1.
+int RunProgram(std::wstring command) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                          &info)) {
+        return -1;
+    }
+    ScopedKernelHandle process(info.hProcess);
+    ScopedKernelHandle thread(info.hThread);
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.Get(), 600000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.Get(), &code)) {
+        return -1;
+    }
+    return static_cast<int>(code);
+}
+
+// The figure follows the program's own address space: a 32-bit program under
+// WOW64 has 2 GiB, or 4 GiB when it is large-address-aware, a count of bytes
+// past what a signed 32-bit number holds.
+TEST(SystemOverview, VirtualMemorySizeOfA32BitProgramWithAndWithoutLargeAddresses) {
+    VANTREL_SKIP_WITHOUT_WOW64();
+    struct Case {
+        const wchar_t* program;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"reportprobe", L"VMemory Size:\t2047"},
+        {L"reportprobe_laa", L"VMemory Size:\t4095"},
+    };
+    TempFolder folder(L"vmemory");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Printable(c.program));
+        const std::wstring out = folder.Path() + c.program + L".txt";
+        const std::wstring program = vantrel_test::FixtureDir() + c.program + L"\\" + c.program + L".exe";
+        std::wstring command = L"\"";
+        command += program;
+        command += L"\" overview \"";
+        command += out;
+        command += L"\"";
+        ASSERT_EQ(RunProgram(command), 0);
+        std::wstring line = L"\n";
+        line += c.expected;
+        line += L" MB\n";
+        const std::wstring text = DecodeUtf8(vantrel_test::ReadFileBytes(out));
+        EXPECT_NE(text.find(line), std::wstring::npos) << Printable(text);
+    }
 }
 
 TEST(SystemOverview, AddAppendsTheLinesAfterWhatIsThere) {

@@ -137,8 +137,7 @@ class MainWindow(unittest.TestCase):
         overview_end = lines.index("", 2)
         self.assertEqual(lines[overview_end + 1], "*" * 81)
         processes = lines[overview_end + 2:lines.index("*" * 81, overview_end + 2)]
-        if not winebed.SIXTY_FOUR_BIT_TOOL:  # the process records are read in their 32-bit layout
-            self.assertTrue(any(" VantrelInfoHelpV2.exe " in line for line in processes))
+        self.assertTrue(any(" VantrelInfoHelpV2.exe " in line for line in processes))
         self.assertTrue(any(line.startswith("GlobalAtomInfo:") for line in processes))
         self.assertIn("===== Autoruns =====", lines)
         # the install folder fell back to the tool's own folder

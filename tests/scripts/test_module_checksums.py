@@ -88,8 +88,7 @@ class ModuleChecksums(unittest.TestCase):
         self.assertTrue(lines[-4].startswith("Virtual memory:"))
         self.assertTrue(lines[-3].startswith("GlobalAtomInfo:Atom:"))
         self.assertTrue(lines[-2].startswith("DesktopHeap:"))
-        if not winebed.SIXTY_FOUR_BIT_TOOL:  # the process records are read in their 32-bit layout
-            self.assertTrue(any(" inventory_dump.exe " in line for line in lines[:-5]))
+        self.assertTrue(any(" inventory_dump.exe " in line for line in lines[:-5]))
 
 
 if __name__ == "__main__":

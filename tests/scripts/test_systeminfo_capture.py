@@ -266,7 +266,6 @@ class SystemInfoCapture(PrivatePrefixCase):
                 self.assertEqual(names[-2:], ["SaveSystemInfo", "ZipFolder"])
                 self.assertNoWorkArea()
 
-    @unittest.skipIf(winebed.SIXTY_FOUR_BIT_TOOL, "the process records are read in their 32-bit layout: no names here")
     def test_the_process_section_shows_the_command_while_it_runs(self):
         _, text, _ = self.run_job(OEM_TEXT.encode("cp437"), extra_env={"VANTREL_FAKE_DELAY_MS": "5000"})
         self.assertIn("systeminfo.exe", text.lower())

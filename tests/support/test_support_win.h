@@ -11,11 +11,12 @@
 
 // The Windows tests also build as 64-bit programs, for machines whose Wine
 // cannot start 32-bit ones (scripts/test.sh). What only a 32-bit process on
-// 64-bit Windows meets (registry and file-system redirection, the 32-bit
-// layout of the native process records, a 2 GiB address space) is skipped
-// there; the shipped tool is always the 32-bit program.
+// 64-bit Windows meets (registry and file-system redirection, a 2 GiB address
+// space) is skipped there and runs as 32-bit code in the emulated guest
+// (scripts/guest.py); the shipped tool is always the 32-bit program.
 #ifdef _WIN64
-#define VANTREL_SKIP_WITHOUT_WOW64() GTEST_SKIP() << "built as a 64-bit program here: no WOW64"
+#define VANTREL_SKIP_WITHOUT_WOW64() \
+    GTEST_SKIP() << "built as a 64-bit program here, no WOW64: run as 32-bit code in the emulated guest"
 constexpr bool kUnderWow64 = false;
 #else
 #define VANTREL_SKIP_WITHOUT_WOW64() static_cast<void>(0)
