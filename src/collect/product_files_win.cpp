@@ -242,8 +242,8 @@ void CollectAll(const TProductFolders& folders, const TUserRights& rights, const
 }  // namespace
 
 // A failure ends the collection; what was collected stays.
-void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights,
-                         const TUserRights& app_data_rights, TCollected& collected) {
+void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights, const TUserRights& app_data_rights,
+                         TCollected& collected) {
     ContainFailure(kStage, [&] { CollectAll(folders, rights, app_data_rights, collected); });
 }
 

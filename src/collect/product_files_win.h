@@ -23,8 +23,8 @@ namespace vantrel {
 // application-data folder with `app_data_rights` (the same unless the run's
 // account is not the user's). Never throws; an error ends the collection,
 // leaving the later patterns out.
-void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights,
-                         const TUserRights& app_data_rights, TCollected& collected);
+void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights, const TUserRights& app_data_rights,
+                         TCollected& collected);
 // The same with one set of rights for all three folders.
 void CollectProductFiles(const TProductFolders& folders, const TUserRights& rights, TCollected& collected);
 

@@ -234,14 +234,18 @@ void RunReportAndNotify(const TReportStages& stages, TRunContext& run, std::uniq
         run.SystemInfo = prepared->TakeCapture();
         const std::wstring archive = GenInfo(stages, run, prepared->Area());
         saved = !archive.empty() && FileExists(archive) && SaveToTarget(archive, run.Target, run.Rights().User);
-        // The area, the archive in it included, goes before the window hears
-        // of the end: after GENINFO_DONE the process ends at once.
+        // A capture the run ended before collecting (no working folder) ends
+        // before its area goes. The area, the archive in it included, goes
+        // before the window hears of the end: after GENINFO_DONE the process
+        // ends at once.
+        run.SystemInfo.reset();
         prepared.reset();
     } catch (...) {
         // Whatever else leaves the run (out of memory) ends it as a failure;
         // the area goes here.
         saved = false;
         RecordCurrentFailure(L"report job");
+        run.SystemInfo.reset();
         prepared.reset();
     }
     SendGenInfo(run, saved ? GENINFO_DONE : GENINFO_FAILED, 0);

@@ -3,6 +3,7 @@
 #include "platform/base/text.h"
 
 #include <cstdint>
+#include <type_traits>
 
 namespace vantrel {
 
@@ -68,7 +69,7 @@ namespace {
 std::u16string Utf16Units(const std::wstring& text, std::size_t begin, std::size_t end) {
     std::u16string units;
     for (std::size_t i = begin; i < end; ++i) {
-        const auto c = static_cast<std::uint32_t>(text[i]);
+        const auto c = static_cast<std::uint32_t>(static_cast<std::make_unsigned<wchar_t>::type>(text[i]));
         if (c >= 0x10000u && c <= 0x10FFFFu) {
             units.push_back(static_cast<char16_t>(0xD800u + ((c - 0x10000u) >> 10)));
             units.push_back(static_cast<char16_t>(0xDC00u + ((c - 0x10000u) & 0x3FFu)));

@@ -81,14 +81,16 @@ std::vector<TSelectedFile> WithCollected(const TZipWriter& writer, std::vector<T
         if (!Selected(writer, collected.Attributes)) continue;
         const std::wstring path = root + collected.Name;
         const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
-        by_key[UpperCaseText(collected.Name)] = TSelectedFile{
-            path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages()), false, &collected};
+        by_key[UpperCaseText(collected.Name)] =
+            TSelectedFile{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages()), false, &collected};
     }
     std::vector<TOrderedFile> ordered;
+    ordered.reserve(by_key.size());
     for (auto& entry : by_key) ordered.push_back(TOrderedFile{entry.first, std::move(entry.second)});
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const TOrderedFile& a, const TOrderedFile& b) { return WalkedBefore(a.Key, b.Key); });
     std::vector<TSelectedFile> files;
+    files.reserve(ordered.size());
     for (TOrderedFile& file : ordered) files.push_back(std::move(file.File));
     return files;
 }

@@ -110,8 +110,9 @@ TEST(AppleLibraries, FromCommonProgramFilesWritingNothing) {
     collected.Clear();
     RemoveTree(apple);
     EXPECT_TRUE(vantrel_test::TreeOf(temp.Path()).empty());
-    EXPECT_EQ(taken, (std::map<std::wstring, std::string>{{L"iTunesDll\\ASL.dll", LibraryBytes(L"ASL.dll")},
-                                                          {L"iTunesDll\\libicuin.dll", LibraryBytes(L"libicuin.dll")}}));
+    EXPECT_EQ(taken,
+              (std::map<std::wstring, std::string>{{L"iTunesDll\\ASL.dll", LibraryBytes(L"ASL.dll")},
+                                                   {L"iTunesDll\\libicuin.dll", LibraryBytes(L"libicuin.dll")}}));
     EXPECT_EQ(log.NewLines(), std::vector<std::wstring>{L"-1"});
 }
 

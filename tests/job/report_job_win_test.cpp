@@ -199,7 +199,7 @@ TEST_F(ReportJob, AllStagesInOrderThenSevenStepsAndDone) {
 
     EXPECT_EQ(recorder_.Messages, Steps({1, 2, 3, 4, 5, 6, 7}, GENINFO_DONE));
     // The capture starts first and is collected last, just before packing.
-    const std::vector<std::wstring> order = {L"start systeminfo", L"overview",  L"processes", L"services",
+    const std::vector<std::wstring> order = {L"start systeminfo", L"overview",   L"processes", L"services",
                                              L"autoruns",         L"installdir", L"installed", L"apple",
                                              L"products",         L"systeminfo", L"zip"};
     EXPECT_EQ(calls_, order);
@@ -704,11 +704,10 @@ TEST(ReportStages, TheToolsTableStepsSevenTimesAndNamesItsRights) {
         if (stage.OnFailure == TOnFailure::Contained) contained.push_back(stage.Name);
         if (stage.Rights == TRightsUsed::UsersData) as_user.push_back(stage.Name);
     }
-    EXPECT_EQ(names,
-              (std::vector<std::wstring>{L"system information start", L"version line", L"date line", L"system overview",
-                                         L"processes", L"services", L"autoruns", L"install folder", L"installed files",
-                                         L"report file", L"Apple libraries", L"product files", L"system information",
-                                         L"archive path", L"archive"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{
+                         L"system information start", L"version line", L"date line", L"system overview", L"processes",
+                         L"services", L"autoruns", L"install folder", L"installed files", L"report file",
+                         L"Apple libraries", L"product files", L"system information", L"archive path", L"archive"}));
     EXPECT_EQ(stepping, (std::vector<std::wstring>{L"system overview", L"processes", L"services", L"installed files",
                                                    L"product files", L"system information", L"archive"}));
     EXPECT_LE(static_cast<int>(stepping.size()), kGenInfoProgressMax);

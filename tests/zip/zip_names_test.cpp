@@ -154,13 +154,13 @@ TEST(WalkOrder, ComponentsInUtf16UnitOrder) {
     };
     const Case cases[] = {
         {L"APPDATA\\CORE.INI", L"APPPATH\\VANTREL.LOG"},
-        {L"A\\Z.TXT", L"A-B.TXT"},               // '\' (5C) would sort after '-' (2D) as a character
-        {L"A\\Z.TXT", L"A.TXT"},                 // the folder "A" is listed before the file "A.TXT"
-        {L"AB\\X", L"A_B"},                      // upper-cased names: 'B' (42) before '_' (5F)
-        {L"LOG\\X", L"LOG.BAK\\X"},              // a name before the longer name it begins
-        {L"Z", L"\u00C4"},                       // beyond ASCII by unit value
-        {L"\uD7FF", L"\U0001F600"},              // beyond the first plane: by its surrogates, which lie
-        {L"\U0001F600", L"\uE000"},              // below the first plane's last units
+        {L"A\\Z.TXT", L"A-B.TXT"},   // '\' (5C) would sort after '-' (2D) as a character
+        {L"A\\Z.TXT", L"A.TXT"},     // the folder "A" is listed before the file "A.TXT"
+        {L"AB\\X", L"A_B"},          // upper-cased names: 'B' (42) before '_' (5F)
+        {L"LOG\\X", L"LOG.BAK\\X"},  // a name before the longer name it begins
+        {L"Z", L"\u00C4"},           // beyond ASCII by unit value
+        {L"\uD7FF", L"\U0001F600"},  // beyond the first plane: by its surrogates, which lie
+        {L"\U0001F600", L"\uE000"},  // below the first plane's last units
         {L"HANDSET VAULT\\A\\1.BIN", L"HANDSET VAULT\\B\\0.BIN"},
     };
     for (const auto& c : cases) {

@@ -502,8 +502,8 @@ TEST(ZipFolder, CollectedFilesAsTheyWereAndOneThatCannotBeReadPassedOver) {
         EXPECT_EQ(entries["AppPath/z.log"]->Data, LogText(5000, 3));
         const std::vector<std::wstring> lines = log.NewLines();
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_TRUE(StartsWith(lines[0], L"Error: product files: Cannot read file " + product.Path() +
-                                             L"refused.db (Windows error 5: "))
+        EXPECT_TRUE(StartsWith(
+            lines[0], L"Error: product files: Cannot read file " + product.Path() + L"refused.db (Windows error 5: "))
             << vantrel_test::Printable(lines[0]);
 
         // The same archive as without the refused file at all.
