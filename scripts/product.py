@@ -2,6 +2,8 @@
 boxes, the names of what it writes, and the seed of a machine with the
 product installed (registry entries, folders) that tests and benchmarks plant
 in a prefix. Each of them is written here once."""
+import os
+
 import winebed
 
 # The window and its message boxes.
@@ -82,3 +84,23 @@ def collected_folders():
         "AppData": roaming_dir(),
         "iTunesDll": APPLE_DIR,
     }
+
+
+# A small installed product: one file of each collected folder -> its member
+# in the archive.
+SMALL_PRODUCT = {
+    INSTALL_DIR + r"\Vantrel.log": "AppPath/Vantrel.log",
+    roaming_dir() + r"\core.ini": "AppData/core.ini",
+    APPLE_DIR + r"\ASL.dll": "iTunesDll/ASL.dll",
+}
+
+
+def seed_small_product(prefix):
+    """Installs SMALL_PRODUCT in `prefix`: the registry entries, and each
+    file holding its member's name 50 times."""
+    winebed.import_registry(prefix, installed_registry())
+    for path, member in SMALL_PRODUCT.items():
+        unix = winebed.unix_path(prefix, path)
+        os.makedirs(os.path.dirname(unix), exist_ok=True)
+        with open(unix, "wb") as f:
+            f.write(member.encode("ascii") * 50)

@@ -166,16 +166,21 @@ private:
     std::map<std::wstring, std::unique_ptr<TUserDataFolder>> roots_;
 };
 
+// Leaves the line of a failure stored while the user's rights were in force.
+void RecordStoredFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (...) {
+        RecordCurrentFailure(kStage);
+    }
+}
+
 // Keeps what the open of one file gave, with the run's own rights again: a
 // missing file is no failure; one that is there but cannot be read (another
 // program holds it, or access is denied) is recorded and left out.
 void Keep(TOpenedFile& opened, TCollected& collected) {
     if (opened.Failure) {
-        try {
-            std::rethrow_exception(opened.Failure);
-        } catch (...) {
-            RecordCurrentFailure(kStage);
-        }
+        RecordStoredFailure(opened.Failure);
         return;
     }
     if (opened.Name.empty()) return;
@@ -205,11 +210,7 @@ void CollectOne(TProductReader& reader, const std::wstring& pattern, const TProd
     if (read.Failure) {
         // A failure outside one file's open leaves out the rest of this
         // pattern.
-        try {
-            std::rethrow_exception(read.Failure);
-        } catch (...) {
-            RecordCurrentFailure(kStage);
-        }
+        RecordStoredFailure(read.Failure);
         return;
     }
     if (plan.Wildcard) {

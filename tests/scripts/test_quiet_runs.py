@@ -56,11 +56,7 @@ SHARE = r"\\fileserver\VantrelReports$"
 COLLECT = r"C:\collect"
 ARCHIVE_NAME = re.compile(r"^Vantrel_Debug_Info_(?P<computer>[^\\/]+?)_(?P<stamp>\d{8}T\d{6}Z)"
                           r"(?:_(?P<counter>[2-9]|[1-9]\d+))?\.zip$")
-SEEDED = {
-    product.INSTALL_DIR + r"\Vantrel.log": "AppPath/Vantrel.log",
-    product.roaming_dir() + r"\core.ini": "AppData/core.ini",
-    product.APPLE_DIR + r"\ASL.dll": "iTunesDll/ASL.dll",
-}
+SEEDED = product.SMALL_PRODUCT
 # Overview lines whose values change from one moment to the next.
 MOVING_OVERVIEW_LABELS = ("Free Size", "VFree Size", "VFreeExt Size", "PF Free", "Free Space")
 BANNER = "*" * 81
@@ -113,12 +109,7 @@ class QuietRuns(PrivatePrefixCase):
 
     @classmethod
     def prepare(cls):
-        winebed.import_registry(cls.prefix, product.installed_registry())
-        for path, member in SEEDED.items():
-            unix = winebed.unix_path(cls.prefix, path)
-            os.makedirs(os.path.dirname(unix), exist_ok=True)
-            with open(unix, "wb") as f:
-                f.write(member.encode("ascii") * 50)
+        product.seed_small_product(cls.prefix)
         cls.exe = winebed.unix_path(cls.prefix, INSTALLED)
         os.makedirs(os.path.dirname(cls.exe), exist_ok=True)
         shutil.copyfile(os.environ["VANTREL_EXE"], cls.exe)

@@ -52,11 +52,7 @@ CANARY_FILES = {
     product.TEMP_ARCHIVE: SECRET + b" (archive name)",
 }
 # Seeded product files -> their members in the archive.
-SEEDED = {
-    product.INSTALL_DIR + r"\Vantrel.log": "AppPath/Vantrel.log",
-    product.roaming_dir() + r"\core.ini": "AppData/core.ini",
-    product.APPLE_DIR + r"\ASL.dll": "iTunesDll/ASL.dll",
-}
+SEEDED = product.SMALL_PRODUCT
 MEMBERS = {product.REPORT, product.SYSTEM_INFO} | set(SEEDED.values())
 LOG_NAME = "VantrelInfoHelpV2"
 ENVIRONMENT_KEY = r"HKCU\Environment"
@@ -99,12 +95,7 @@ class ToolAgainstPlants(PrivatePrefixCase):
 
     @classmethod
     def prepare(cls):
-        winebed.import_registry(cls.prefix, product.installed_registry())
-        for path, member in SEEDED.items():
-            unix = winebed.unix_path(cls.prefix, path)
-            os.makedirs(os.path.dirname(unix), exist_ok=True)
-            with open(unix, "wb") as f:
-                f.write(member.encode("ascii") * 50)
+        product.seed_small_product(cls.prefix)
         cls.canary = winebed.unix_path(cls.prefix, CANARY)
         for name, data in CANARY_FILES.items():
             path = os.path.join(cls.canary, *name.split("\\"))
