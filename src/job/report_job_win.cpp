@@ -83,6 +83,7 @@ public:
     explicit TWorkDirCleanup(TRunContext& run) : run_(run) {}
     ~TWorkDirCleanup() {
         run_.SystemInfo.reset();
+        run_.Late.clear();
         run_.Collected.Clear();
         // Out of memory on the way: the area's removal takes the rest.
         ContainFailure(L"working folder removal", [this] { DeleteDirTree(run_.WorkDir); });
@@ -239,6 +240,7 @@ void RunReportAndNotify(const TReportStages& stages, TRunContext& run, std::uniq
         // before the window hears of the end: after GENINFO_DONE the process
         // ends at once.
         run.SystemInfo.reset();
+        run.Late.clear();
         prepared.reset();
     } catch (...) {
         // Whatever else leaves the run (out of memory) ends it as a failure;
@@ -246,6 +248,7 @@ void RunReportAndNotify(const TReportStages& stages, TRunContext& run, std::uniq
         saved = false;
         RecordCurrentFailure(L"report job");
         run.SystemInfo.reset();
+        run.Late.clear();
         prepared.reset();
     }
     SendGenInfo(run, saved ? GENINFO_DONE : GENINFO_FAILED, 0);

@@ -3,6 +3,7 @@
 #include "collect/apple_libraries_win.h"
 #include "collect/product_files_win.h"
 #include "job/work_area.h"
+#include "platform/base/contain_win.h"
 #include "platform/base/datetime.h"
 #include "platform/base/file_io_win.h"
 #include "platform/base/system_locale_win.h"
@@ -15,6 +16,7 @@
 #include "report/system_overview_win.h"
 #include "zip/zip_writer.h"
 
+#include <memory>
 #include <stdexcept>
 
 namespace vantrel {
@@ -69,9 +71,27 @@ void ReportFile(TRunContext& run, TStringList& lines) {
 
 void AppleLibraries(TRunContext& run, TStringList&) { CollectAppleLibraries(run.Collected); }
 
+// Saves the capture's lines in `work_dir`, then lets the command go. A
+// failure leaves the line of the row that handed the capture over.
+void SaveAtItsPlace(const std::wstring& work_dir, std::shared_ptr<TSystemInfoCapture>& capture) {
+    try {
+        SaveSystemInfo(work_dir, capture.get());
+    } catch (...) {
+        RecordCurrentFailure(L"system information");
+        throw;
+    }
+    capture.reset();
+}
+
+// The command's output is collected as late as it can be: its lines are
+// saved when the packer reaches "SystemInfo.txt" in the archive's order,
+// while the members before it are packed. A failure there ends the run
+// through the archive's row.
 void SystemInformation(TRunContext& run, TStringList&) {
-    SaveSystemInfo(run.WorkDir, run.SystemInfo.get());
-    run.SystemInfo.reset();
+    std::shared_ptr<TSystemInfoCapture> capture(std::move(run.SystemInfo));
+    const std::wstring work_dir = run.WorkDir;
+    run.Late.push_back(
+        TLateFile{kSystemInfoSavedName, [capture, work_dir]() mutable { SaveAtItsPlace(work_dir, capture); }});
 }
 
 void ProductFiles(TRunContext& run, TStringList&) {
@@ -83,12 +103,13 @@ void ProductFiles(TRunContext& run, TStringList&) {
 // there, and nothing but this run's archive is ever copied.
 void ArchivePath(TRunContext& run, TStringList&) { run.ArchivePath = ArchivePathIn(run.AreaDir); }
 
-// The working folder (the text report and "SystemInfo.txt") and the
-// collected files, read through the handles their collection opened; those
+// The working folder (the text report, and "SystemInfo.txt" made at its
+// place) and the collected files, read through the handles their collection opened; those
 // are closed once packed.
 void Archive(TRunContext& run, TStringList&) {
-    ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files());
+    ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files(), run.Late);
     run.Collected.Clear();
+    run.Late.clear();
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include "platform/files/collected_file_win.h"
 #include "platform/system/impersonation_win.h"
 #include "report/system_info_win.h"
+#include "zip/zip_writer.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -34,6 +36,9 @@ public:
     // The product files and support libraries, open from their collection
     // until they are packed.
     TCollected Collected;
+    // Files of the working folder made only when packing reaches their
+    // place in the archive (the system information's lines), until packed.
+    std::vector<TLateFile> Late;
 
     // The rights of the run, decided when it started.
     const TRunRights& Rights() const { return rights_; }

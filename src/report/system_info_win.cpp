@@ -21,7 +21,6 @@ namespace {
 
 const wchar_t kStage[] = L"system information";
 
-const wchar_t kSavedName[] = L"SystemInfo.txt";
 const DWORD kJobPollMs = 10;
 const DWORD kEndWaitMs = 5000;  // how long an ended process may take to go away
 
@@ -374,7 +373,7 @@ void SaveSystemInfo(const std::wstring& work_dir, TSystemInfoCapture* started, s
         started = own.get();
     }
     const TStringList lines = started->Collect();
-    SaveBytesToFile(work_dir + kSavedName, EncodeUtf16LinesFile(lines));
+    SaveBytesToFile(work_dir + kSystemInfoSavedName, EncodeUtf16LinesFile(lines));
 }
 
 void SaveSystemInfo(const std::wstring& work_dir, std::uint32_t wait_bound_ms) {

@@ -56,6 +56,9 @@ private:
     std::unique_ptr<TState> state_;
 };
 
+// The name of the saved lines in the working folder.
+constexpr wchar_t kSystemInfoSavedName[] = L"SystemInfo.txt";
+
 // Starts a capture with its raw output file in `work_dir` (which ends with a
 // backslash).
 std::unique_ptr<TSystemInfoCapture> StartSystemInfo(const std::wstring& work_dir,

@@ -161,6 +161,9 @@ std::unique_ptr<TPieceReader> TSelectedFiles::Open(std::size_t index, TMemberInf
         member = collected->Describe(files_[index].Name);
         return collected;
     }
+    // Made now, while earlier members are packed; throws what the making
+    // throws.
+    if (files_[index].Late != nullptr) files_[index].Late->Make();
     auto source = std::make_unique<TSourceFile>();
     if (!source->Open(files_[index].Path, files_[index].ReparsePoint)) return nullptr;
     member = source->Describe(files_[index].Name);

@@ -7,6 +7,7 @@
 #include "platform/files/replace_win.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_parallel.h"
+#include "zip/zip_writer.h"
 
 #include <memory>
 #include <string>
@@ -85,6 +86,7 @@ struct TSelectedFile {
     TEncodedName Name;
     bool ReparsePoint = false;  // the walk's listing showed a reparse point (no link)
     const TCollectedFile* Collected = nullptr;
+    const TLateFile* Late = nullptr;  // made at Path when opened
 };
 
 // The selected files as the packer opens them.

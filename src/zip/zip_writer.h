@@ -6,12 +6,22 @@
 #include "platform/base/text.h"
 #include "zip/zip_names.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vantrel {
 
 struct TCollectedFile;
+
+// A file of the packed folder that is made only when the packer reaches its
+// place in the archive's order, while the members before it are packed:
+// `Make` writes it in the root folder as `Name`. A file still missing then
+// is passed over; what `Make` throws passes on as a failing file's error.
+struct TLateFile {
+    std::wstring Name;
+    std::function<void()> Make;
+};
 
 class TZipWriter {
 public:
@@ -48,6 +58,9 @@ public:
     // holding them all would meet them (WalkedBefore); a walked file of the
     // same name gives way.
     const std::vector<TCollectedFile>* Collected = nullptr;
+    // Files made at their place (not owned), ordered as collected files are;
+    // each is selected whatever attributes it gets.
+    const std::vector<TLateFile>* Late = nullptr;
 
     // Entry names carry the folder part; clearing it clears RelativePaths.
     bool StorePaths() const { return store_paths_; }
@@ -80,8 +93,12 @@ int ZipFolder(const std::wstring& work_dir, const std::wstring& archive);
 // ZipFolder with `collected` packed as if they lay in `work_dir` under their
 // names (TZipWriter::Collected).
 int ZipFolder(const std::wstring& work_dir, const std::wstring& archive, const std::vector<TCollectedFile>& collected);
+// ... and `late` made at their places (TZipWriter::Late).
+int ZipFolder(const std::wstring& work_dir, const std::wstring& archive, const std::vector<TCollectedFile>& collected,
+              const std::vector<TLateFile>& late);
 // ZipFolder with a chosen number of compressing threads (TZipWriter::Threads).
 int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads,
-                         const std::vector<TCollectedFile>* collected = nullptr);
+                         const std::vector<TCollectedFile>* collected = nullptr,
+                         const std::vector<TLateFile>* late = nullptr);
 
 }  // namespace vantrel

@@ -65,9 +65,9 @@ struct TOrderedFile {
     TSelectedFile File;
 };
 
-// The files walked and the collected ones together, in the order of a walk
-// of one folder holding them all; a collected file takes the place of a
-// walked one of the same name.
+// The files walked, the collected and the late ones together, in the order
+// of a walk of one folder holding them all; a collected or late file takes
+// the place of a walked one of the same name.
 std::vector<TSelectedFile> WithCollected(const TZipWriter& writer, std::vector<TSelectedFile> walked) {
     const std::wstring& root = writer.RootDir();
     std::map<std::wstring, TSelectedFile> by_key;
@@ -77,12 +77,22 @@ std::vector<TSelectedFile> WithCollected(const TZipWriter& writer, std::vector<T
                                        : file.Path;
         by_key[UpperCaseText(below)] = std::move(file);
     }
-    for (const TCollectedFile& collected : *writer.Collected) {
+    const std::vector<TCollectedFile> none;
+    for (const TCollectedFile& collected : writer.Collected != nullptr ? *writer.Collected : none) {
         if (!Selected(writer, collected.Attributes)) continue;
         const std::wstring path = root + collected.Name;
         const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
         by_key[UpperCaseText(collected.Name)] =
             TSelectedFile{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages()), false, &collected};
+    }
+    if (writer.Late != nullptr) {
+        for (const TLateFile& late : *writer.Late) {
+            const std::wstring path = root + late.Name;
+            const std::wstring name = ArchiveEntryName(root, path, writer.StorePaths(), writer.RelativePaths());
+            TSelectedFile file{path, EncodeEntryName(name, writer.OEMConvert, SystemNameCodePages()), false};
+            file.Late = &late;
+            by_key[UpperCaseText(late.Name)] = std::move(file);
+        }
     }
     std::vector<TOrderedFile> ordered;
     ordered.reserve(by_key.size());
@@ -129,7 +139,10 @@ std::vector<TSelectedFile> SelectFiles(const TZipWriter& writer) {
                                           (found & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
         }
     }
-    if (writer.Collected != nullptr && !writer.Collected->empty()) return WithCollected(writer, std::move(files));
+    if ((writer.Collected != nullptr && !writer.Collected->empty()) ||
+        (writer.Late != nullptr && !writer.Late->empty())) {
+        return WithCollected(writer, std::move(files));
+    }
     return files;
 }
 
@@ -162,11 +175,17 @@ int ZipFolder(const std::wstring& work_dir, const std::wstring& archive, const s
     return ZipFolderWithThreads(work_dir, archive, 0, &collected);
 }
 
+int ZipFolder(const std::wstring& work_dir, const std::wstring& archive, const std::vector<TCollectedFile>& collected,
+              const std::vector<TLateFile>& late) {
+    return ZipFolderWithThreads(work_dir, archive, 0, &collected, &late);
+}
+
 int ZipFolderWithThreads(const std::wstring& work_dir, const std::wstring& archive, unsigned threads,
-                         const std::vector<TCollectedFile>* collected) {
+                         const std::vector<TCollectedFile>* collected, const std::vector<TLateFile>* late) {
     TZipWriter writer;
     writer.Threads = threads;
     writer.Collected = collected;
+    writer.Late = late;
     writer.FilesList.assign(1, L"*.*");
     writer.PackLevel = 9;
     writer.SetStorePaths(true);

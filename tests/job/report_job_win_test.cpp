@@ -465,7 +465,7 @@ TEST_F(ReportJob, OrdinaryTemporaryFoldersWork) {
         });
         Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
             archive_ = run.ArchivePath;
-            ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files());
+            ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files(), run.Late);
             archive_bytes_ = ReadFileBytes(run.ArchivePath);
         });
         Run(stages);
@@ -529,7 +529,7 @@ TEST_F(ReportJob, ARunMadeReadyIsAdoptedOrLeavesNothing) {
     });
     Set(stages, L"system information", StageFunction(defaults, L"system information"));
     Set(stages, L"archive", [this](TRunContext& run, TStringList&) {
-        ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files());
+        ZipFolder(run.WorkDir, run.ArchivePath, run.Collected.Files(), run.Late);
         archive_bytes_ = ReadFileBytes(run.ArchivePath);
     });
     TRunContext run(recorder_.Handle(), target_file_, TRunRights::OfThisProcess());

@@ -439,14 +439,45 @@ TEST(ZipFolder, CollectedFilesPackAsTheirCopiesWould) {
         ASSERT_TRUE(::CopyFileW((work.Path() + name).c_str(), (copies.Path() + name).c_str(), FALSE));
     }
 
+    // The third way: "SystemInfo.txt" made only when the packer reaches it
+    // (a copy keeps the time), while the members before it are packed.
+    TempFolder late_work(L"zipcollected_late");
+    ASSERT_TRUE(::CopyFileW((work.Path() + L"Vantrel_Debug_Info.txt").c_str(),
+                            (late_work.Path() + L"Vantrel_Debug_Info.txt").c_str(), FALSE));
+    std::uint64_t packed_before_made = 0;
+    const std::vector<TLateFile> late = {
+        {L"SystemInfo.txt", [&] {
+             for (const std::wstring& name : vantrel_test::TreeOf(out.Path())) {
+                 if (name.find(L"late") != std::wstring::npos) {
+                     WIN32_FILE_ATTRIBUTE_DATA data = {};
+                     if (::GetFileAttributesExW((out.Path() + name).c_str(), GetFileExInfoStandard, &data)) {
+                         packed_before_made += data.nFileSizeLow;
+                     }
+                 }
+             }
+             ASSERT_TRUE(::CopyFileW((work.Path() + L"SystemInfo.txt").c_str(),
+                                     (late_work.Path() + L"SystemInfo.txt").c_str(), FALSE));
+         }}};
+
     for (unsigned threads : {1u, 2u}) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
         const std::wstring copied = out.Path() + L"copied.zip";
         const std::wstring from_handles = out.Path() + L"from handles.zip";
+        const std::wstring made_late = out.Path() + L"late.zip";
         EXPECT_EQ(ZipFolderWithThreads(copies.Path(), copied, threads), 14);
         EXPECT_EQ(ZipFolderWithThreads(work.Path(), from_handles, threads, &collected.Files()), 14);
+        ::DeleteFileW((late_work.Path() + L"SystemInfo.txt").c_str());
+        packed_before_made = 0;
+        EXPECT_EQ(ZipFolderWithThreads(late_work.Path(), made_late, threads, &collected.Files(), &late), 14);
         const std::string bytes = ReadFileBytes(from_handles);
         EXPECT_TRUE(bytes == ReadFileBytes(copied));
+        EXPECT_TRUE(bytes == ReadFileBytes(made_late));
+        // One thread writes each member before opening the next: the
+        // members before "SystemInfo.txt" (a 2 MB random file among them) were
+        // in the archive.
+        if (threads == 1) {
+            EXPECT_GT(packed_before_made, 1u << 20);
+        }
         const std::vector<std::string> names = Names(InspectZip(bytes));
         EXPECT_EQ(names.front(), "AppData/core.ini");
         EXPECT_EQ(std::count(names.begin(), names.end(), "AppData/DataBase/cache.db"), 0);
@@ -454,6 +485,27 @@ TEST(ZipFolder, CollectedFilesPackAsTheirCopiesWould) {
     for (const Seed& seed : seeds) {
         ::SetFileAttributesW((copies.Path() + seed.name).c_str(), FILE_ATTRIBUTE_NORMAL);
         ::SetFileAttributesW((product.Path() + seed.source).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A late file that is not there when its place comes is passed over; one
+// whose making fails fails the packing, and no archive is left.
+TEST(ZipFolder, ALateFileNotMadeIsPassedOverAndOneThatFailsFailsThePacking) {
+    TempFolder work(L"ziplate_work");
+    TempFolder out(L"ziplate_out");
+    WriteFileBytes(work.Path() + L"a.txt", "a");
+    WriteFileBytes(work.Path() + L"z.txt", "z");
+    const std::vector<TCollectedFile> none;
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const std::vector<TLateFile> missing = {{L"m.txt", [] {}}};
+        const std::wstring zip = out.Path() + L"out.zip";
+        EXPECT_EQ(ZipFolderWithThreads(work.Path(), zip, threads, &none, &missing), 2);
+        EXPECT_EQ(Names(InspectZip(ReadFileBytes(zip))), (std::vector<std::string>{"a.txt", "z.txt"}));
+        ::DeleteFileW(zip.c_str());
+        const std::vector<TLateFile> failing = {{L"m.txt", [] { throw EToolError("cannot make it"); }}};
+        EXPECT_THROW(ZipFolderWithThreads(work.Path(), zip, threads, &none, &failing), EToolError);
+        EXPECT_EQ(vantrel_test::TreeOf(out.Path()), std::vector<std::wstring>());
     }
 }
 
