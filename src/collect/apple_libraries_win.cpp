@@ -27,9 +27,7 @@ bool OpenLibrary(const std::wstring& source, const std::wstring& name, TCollecte
     file.Name = name;
     file.Source = source;
     file.Stage = kStage;
-    file.Attributes = CopiedAttributes(info.dwFileAttributes);
-    file.LastWrite = info.ftLastWriteTime;
-    file.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    TakeFileFacts(file, info);
     return true;
 }
 

@@ -188,15 +188,12 @@ void Keep(TOpenedFile& opened, TCollected& collected) {
         if (IsReadRefusal(opened.Error)) RecordFailure(kStage, L"Cannot open file " + opened.File, opened.Error);
         return;
     }
-    const BY_HANDLE_FILE_INFORMATION& info = opened.Source.Info;
     TCollectedFile file;
     file.Name = opened.Name;
     file.Source = opened.File;
     file.Stage = kStage;
     file.Handle = std::move(opened.Source.Handle);
-    file.Attributes = CopiedAttributes(info.dwFileAttributes);
-    file.LastWrite = info.ftLastWriteTime;
-    file.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    TakeFileFacts(file, opened.Source.Info);
     collected.Add(std::move(file));
 }
 

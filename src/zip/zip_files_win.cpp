@@ -1,9 +1,9 @@
 #include "zip/zip_files_win.h"
 
+#include "platform/base/contain_win.h"
 #include "platform/base/datetime.h"
 #include "platform/base/errors.h"
 #include "platform/base/file_io_win.h"
-#include "platform/base/contain_win.h"
 #include "platform/base/file_open_win.h"
 #include "platform/base/text.h"
 #include "platform/base/text_win.h"

@@ -70,9 +70,10 @@ struct TOrderedFile {
 // the place of a walked one of the same name.
 std::vector<TSelectedFile> WithCollected(const TZipWriter& writer, std::vector<TSelectedFile> walked) {
     const std::wstring& root = writer.RootDir();
+    const std::wstring upper_root = UpperCaseText(root);
     std::map<std::wstring, TSelectedFile> by_key;
     for (TSelectedFile& file : walked) {
-        const std::wstring below = UpperCaseText(file.Path).compare(0, root.size(), UpperCaseText(root)) == 0
+        const std::wstring below = UpperCaseText(file.Path).compare(0, root.size(), upper_root) == 0
                                        ? file.Path.substr(root.size())
                                        : file.Path;
         by_key[UpperCaseText(below)] = std::move(file);

@@ -385,9 +385,7 @@ TCollectedFile CollectFile(const std::wstring& source, const std::wstring& name,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
     EXPECT_TRUE(file.Handle.Valid() && ::GetFileInformationByHandle(file.Handle.Get(), &info)) << EncodeUtf8(source);
-    file.Attributes = CopiedAttributes(info.dwFileAttributes);
-    file.LastWrite = info.ftLastWriteTime;
-    file.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    TakeFileFacts(file, info);
     return file;
 }
 

@@ -12,6 +12,12 @@ DWORD CopiedAttributes(DWORD attributes) {
     return (attributes & kept) | FILE_ATTRIBUTE_ARCHIVE;
 }
 
+void TakeFileFacts(TCollectedFile& file, const BY_HANDLE_FILE_INFORMATION& info) {
+    file.Attributes = CopiedAttributes(info.dwFileAttributes);
+    file.LastWrite = info.ftLastWriteTime;
+    file.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+}
+
 void TCollected::Add(TCollectedFile file) {
     const auto found = by_name_.emplace(UpperCaseText(file.Name), files_.size());
     if (!found.second) {

@@ -42,6 +42,10 @@ private:
     std::map<std::wstring, std::size_t> by_name_;  // upper-case name -> index
 };
 
+// Sets the attributes (CopiedAttributes), time and size of `file` from the
+// information its handle has just given.
+void TakeFileFacts(TCollectedFile& file, const BY_HANDLE_FILE_INFORMATION& info);
+
 // The attributes a copy of a file with `attributes` gets: read-only, hidden,
 // system, archive and not-indexed are kept; a file created new has the
 // archive attribute.
