@@ -43,5 +43,9 @@ SUDO=
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another install running beside this one (a second checkout's tests)
+# holds apt's lock for a while: wait for it rather than fail.
+wait_lock=(-o DPkg::Lock::Timeout=900)
+$SUDO apt-get "${wait_lock[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends \
+  "${missing[@]}" >/dev/null
